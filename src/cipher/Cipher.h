@@ -1,0 +1,48 @@
+#pragma once
+// The text cipher. Each character becomes its code (ASCII value, or the
+// zone-position code of a double-byte character) plus a random offset of 1 to
+// 26; the code table carries offset * first key + second key. Both texts are
+// written with ten symbols in place of the digits, joined by "UUA" and "UGA".
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velotan::cipher {
+
+// The element counter of the format is a 16-bit integer.
+inline constexpr size_t kMaxPlainLength = 32767;
+
+inline constexpr std::u16string_view kCipherSeparator = u"UUA";
+inline constexpr std::u16string_view kTableSeparator = u"UGA";
+
+struct CipherPair {
+    std::u16string cipherText;
+    std::u16string codeTable;
+};
+
+// Draws one offset from 1 to 26.
+using OffsetSource = std::function<int()>;
+
+// The code of one character from its signed 16-bit ANSI value.
+int CharacterCode(int16_t ansiValue);
+
+// Digits to symbols and back; anything else passes through.
+char16_t DigitSymbol(char16_t digit);
+std::u16string SymbolsToDigits(std::u16string_view text);
+
+// Encrypts `plain`, one element per UTF-16 unit. nullopt when the text is
+// longer than kMaxPlainLength: it could not be encrypted correctly.
+std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, int16_t secondKey,
+                                  const OffsetSource& offsets);
+
+// Decrypts every cipher element that is followed by a separator (the last one,
+// the sentinel's, is never decoded). Cipher elements without a code-table
+// element decode with an offset of 0, as they do with a first key of 0.
+// Symbol restoration is not part of this step.
+std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeTable,
+                       int16_t firstKey, int16_t secondKey);
+
+}  // namespace velotan::cipher

@@ -1,0 +1,185 @@
+#include "ModEncrypt.h"
+
+#include <random>
+
+#include "Cipher.h"
+#include "KeyFile.h"
+#include "SymbolSubstitution.h"
+#include "encoding/Cp936.h"
+#include "platform/AnsiTextFile.h"
+
+namespace velotan::cipher {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MsgStyle;
+
+std::u16string PathText(const fs::path& p) {
+    std::u16string out;
+    encoding::Utf8ToUtf16(p.string(), out);
+    return out;
+}
+
+std::u16string ReasonText(const std::string& reason) {
+    std::u16string out;
+    encoding::Utf8ToUtf16(reason, out);
+    return out;
+}
+
+}  // namespace
+
+ModEncrypt::ModEncrypt(fs::path programFolder, platform::Messenger& messenger,
+                       DriveScanner scanDrives)
+    : programFolder_(std::move(programFolder)),
+      messenger_(messenger),
+      scanDrives_(scanDrives ? std::move(scanDrives) : [] { return platform::DriveMap::Scan(); }) {
+    // One generator for the run, seeded once from the system's entropy.
+    auto engine = std::make_shared<std::mt19937>(std::random_device{}());
+    draw_ = [engine](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(*engine); };
+}
+
+fs::path ModEncrypt::SymbolFile() const { return programFolder_ / kSymbolFileName; }
+
+void ModEncrypt::Tell(const std::u16string& text) {
+    messenger_.MsgBox(text, MsgStyle::kCritical, u"错误");
+}
+
+void ModEncrypt::FindRemovableDrive() {
+    drives_ = scanDrives_();
+    // The scan does not stop at the first hit: the last drive wins.
+    for (char16_t letter = u'D'; letter <= u'Z'; ++letter) {
+        if (drives_.DriveExists(letter) && drives_.IsRemovable(letter)) {
+            KeyStoreRoot = std::u16string(1, letter);
+        }
+    }
+}
+
+void ModEncrypt::LocateRoot(const std::u16string& USBNAME) {
+    if (!USBNAME.empty()) {
+        KeyStoreRoot = USBNAME;
+        drives_ = scanDrives_();
+    } else {
+        FindRemovableDrive();
+    }
+}
+
+std::optional<fs::path> ModEncrypt::KeyStoreFolder() const {
+    auto root = drives_.RootFolder(KeyStoreRoot);
+    if (!root) return std::nullopt;
+    return *root / "mxsw" / "encrypt";
+}
+
+std::optional<fs::path> ModEncrypt::EnsureFolders() {
+    auto folder = KeyStoreFolder();
+    if (!folder) {
+        Tell(u"无法访问密钥存放位置“" + KeyStoreRoot + u"”，请确认存放密钥的磁盘已插入。");
+        return std::nullopt;
+    }
+    for (const fs::path& p : {folder->parent_path(), *folder}) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(p, ec))) continue;
+        if (!fs::create_directories(p, ec) && ec) {
+            Tell(u"无法创建密钥存放目录：\r\n" + PathText(p) + u"\r\n" + ReasonText(ec.message()));
+            return std::nullopt;
+        }
+    }
+    return folder;
+}
+
+bool ModEncrypt::WriteKeyLine(const fs::path& folder) {
+    std::string error;
+    if (platform::WriteAnsiLines(folder / kKeyFileName, {KeyLine}, 0600, &error)) return true;
+    Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(folder / kKeyFileName) + u"\r\n" +
+         ReasonText(error));
+    return false;
+}
+
+bool ModEncrypt::BuildKeys(const std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    const int16_t first = static_cast<int16_t>(draw_(1, 39));
+    const int16_t second = static_cast<int16_t>(draw_(1, 39));
+    const std::u16string line = ComposeKeyLine(first, second);
+    if (KeyStoreRoot.empty()) {
+        FirstKey = first;
+        SecondKey = second;
+        KeyLine = line;
+        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
+        return false;
+    }
+    auto folder = EnsureFolders();
+    if (!folder) return false;
+    const std::u16string oldLine = KeyLine;
+    KeyLine = line;
+    if (!WriteKeyLine(*folder)) {
+        KeyLine = oldLine;
+        return false;
+    }
+    FirstKey = first;
+    SecondKey = second;
+    return true;
+}
+
+bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B) {
+    if (KeyStoreRoot.empty()) {
+        // Nowhere to keep them: they serve this run only, and no success is
+        // claimed.
+        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
+        KeyLine = KeyChar;
+        FirstKey = K;
+        SecondKey = B;
+        return false;
+    }
+    drives_ = scanDrives_();
+    auto folder = EnsureFolders();
+    if (!folder) return false;
+    const std::u16string oldLine = KeyLine;
+    KeyLine = KeyChar;
+    if (!WriteKeyLine(*folder)) {
+        KeyLine = oldLine;
+        return false;
+    }
+    FirstKey = K;
+    SecondKey = B;
+    messenger_.MsgBox(u"导入操作已完成！", MsgStyle::kInformation, u"操作成功");
+    return true;
+}
+
+LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    if (KeyStoreRoot.empty()) return LoadResult::NoRoot;
+    auto folder = EnsureFolders();
+    if (!folder) return LoadResult::Unavailable;
+    const fs::path file = *folder / kKeyFileName;
+    if (!platform::IsOrdinaryFile(file)) return LoadResult::NoKeyFile;
+    std::string error;
+    auto lines = platform::ReadAnsiLines(file, &error);
+    if (!lines) {
+        Tell(u"无法读取密钥文件：\r\n" + PathText(file) + u"\r\n" + ReasonText(error));
+        return LoadResult::Unavailable;
+    }
+    const KeyFileScan scan = ParseKeyFile(*lines);
+    if (scan.skippedLines > 0) {
+        Tell(u"密钥文件中有无法识别的行，已跳过：\r\n" + PathText(file));
+    }
+    if (!scan.keys) return scan.skippedLines > 0 ? LoadResult::Unavailable : LoadResult::NoKeyFile;
+    FirstKey = scan.keys->first;
+    SecondKey = scan.keys->second;
+    return LoadResult::Loaded;
+}
+
+bool ModEncrypt::EncryptText(std::u16string_view plainText) {
+    auto pair = Encrypt(plainText, FirstKey, SecondKey, [this] { return draw_(1, 26); });
+    if (!pair) return false;
+    ResultText = std::move(pair->cipherText);
+    CodeTable = std::move(pair->codeTable);
+    return true;
+}
+
+void ModEncrypt::DecryptText(std::u16string_view cipherText, std::u16string_view codeTable) {
+    ResultText = Decrypt(cipherText, codeTable, FirstKey, SecondKey);
+    RestoreSymbols();
+}
+
+void ModEncrypt::RestoreSymbols() { ResultText = cipher::RestoreSymbols(std::move(ResultText), SymbolFile()); }
+
+}  // namespace velotan::cipher

@@ -1,0 +1,95 @@
+#pragma once
+// The run's cipher state and the operations on it: finding the key store,
+// generating, importing and loading the key pair, encrypting and decrypting.
+// One object lives for the whole run; windows hold a reference to it.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/DriveMap.h"
+#include "platform/Messenger.h"
+
+namespace velotan::cipher {
+
+inline constexpr std::u16string_view kPathFailedMessage =
+    u"路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项";
+
+enum class LoadResult {
+    NoRoot,       // no key store known: nothing was read
+    NoKeyFile,    // the store has no key file: the keys keep their values
+    Loaded,       // the keys come from the key file
+    Unavailable,  // the store or its file could not be reached or read (the user was told)
+};
+
+class ModEncrypt {
+public:
+    // Random integer from lo to hi inclusive.
+    using Draw = std::function<int(int lo, int hi)>;
+    using DriveScanner = std::function<platform::DriveMap()>;
+
+    ModEncrypt(std::filesystem::path programFolder, platform::Messenger& messenger,
+               DriveScanner scanDrives = {});
+
+    // State of the run, read and set by the windows.
+    std::u16string KeyStoreRoot;
+    std::u16string KeyLine;
+    int16_t FirstKey = 0;
+    int16_t SecondKey = 0;
+    std::u16string ResultText;
+    std::u16string CodeTable;
+
+    // Sets KeyStoreRoot to the last removable drive in D..Z, if there is one.
+    void FindRemovableDrive();
+
+    // New random keys (1..39). True when the key file was written. With no
+    // root the new keys stay in force for the run; when the write fails the
+    // previous keys stay and the user is told.
+    bool BuildKeys(const std::u16string& USBNAME);
+
+    // Takes over a typed pair with its key line. True when the key file was
+    // written and the keys are in force.
+    bool ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B);
+
+    // Reads the key pair from the key store's key file.
+    LoadResult LoadKeys(const std::u16string& USBNAME);
+
+    // Encrypts into ResultText and CodeTable. False (and nothing changed) when
+    // the text is too long to be encrypted correctly.
+    bool EncryptText(std::u16string_view plainText);
+
+    // Decrypts into ResultText, placeholders back to marks included.
+    void DecryptText(std::u16string_view cipherText, std::u16string_view codeTable);
+
+    // Placeholders in ResultText back to their marks.
+    void RestoreSymbols();
+
+    // The key-store folder for the current root; nullopt when there is none
+    // or its drive is not mounted.
+    std::optional<std::filesystem::path> KeyStoreFolder() const;
+
+    const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+    std::filesystem::path SymbolFile() const;
+
+    // Tests make the random draws predictable.
+    void SetDraw(Draw draw) { draw_ = std::move(draw); }
+
+private:
+    void LocateRoot(const std::u16string& USBNAME);
+    // Creates the store's folders where nothing stands yet. nullopt (and the
+    // user told) when the store cannot be reached or made.
+    std::optional<std::filesystem::path> EnsureFolders();
+    bool WriteKeyLine(const std::filesystem::path& folder);
+    void Tell(const std::u16string& text);
+
+    std::filesystem::path programFolder_;
+    platform::Messenger& messenger_;
+    DriveScanner scanDrives_;
+    platform::DriveMap drives_;
+    Draw draw_;
+};
+
+}  // namespace velotan::cipher

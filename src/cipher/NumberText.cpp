@@ -1,0 +1,129 @@
+#include "NumberText.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace velotan::cipher {
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Collects the number at the start of `text` (blanks skipped) as ASCII.
+// `end` receives the index just past the last character that was used.
+std::string Collect(std::u16string_view text, size_t& end) {
+    std::string num;
+    size_t i = 0;
+    auto skip = [&] {
+        while (i < text.size() && IsBlank(text[i])) ++i;
+    };
+    skip();
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        num.push_back(static_cast<char>(text[i++]));
+        skip();
+    }
+    bool digits = false;
+    while (i < text.size()) {
+        if (IsDigit(text[i])) {
+            num.push_back(static_cast<char>(text[i++]));
+            digits = true;
+        } else if (IsBlank(text[i])) {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    if (i < text.size() && text[i] == u'.') {
+        num.push_back('.');
+        ++i;
+        while (i < text.size()) {
+            if (IsDigit(text[i])) {
+                num.push_back(static_cast<char>(text[i++]));
+                digits = true;
+            } else if (IsBlank(text[i])) {
+                ++i;
+            } else {
+                break;
+            }
+        }
+    }
+    end = i;
+    if (!digits) {
+        end = 0;
+        return {};
+    }
+    // An exponent counts only when digits follow it.
+    if (i < text.size() && (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
+        size_t j = i + 1;
+        std::string exp = "e";
+        if (j < text.size() && (text[j] == u'-' || text[j] == u'+')) exp.push_back(static_cast<char>(text[j++]));
+        bool expDigits = false;
+        while (j < text.size() && (IsDigit(text[j]) || IsBlank(text[j]))) {
+            if (IsDigit(text[j])) {
+                exp.push_back(static_cast<char>(text[j]));
+                expDigits = true;
+            }
+            ++j;
+        }
+        if (expDigits) {
+            num += exp;
+            end = j;
+        }
+    }
+    return num;
+}
+
+}  // namespace
+
+double LeadingNumber(std::u16string_view text) {
+    // Fast path: plain digits, the form every cipher element takes.
+    if (!text.empty() && text.size() <= 15) {
+        int64_t v = 0;
+        bool plain = true;
+        for (char16_t c : text) {
+            if (!IsDigit(c)) {
+                plain = false;
+                break;
+            }
+            v = v * 10 + (c - u'0');
+        }
+        if (plain) return static_cast<double>(v);
+    }
+    size_t end = 0;
+    std::string num = Collect(text, end);
+    if (num.empty()) return 0.0;
+    double v = std::strtod(num.c_str(), nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+std::string DoubleText(double value) {
+    if (value == 0.0) return "0";
+    if (std::isnan(value)) return "0";
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+        return buf;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15G", value);
+    std::string s = buf;
+    // %G writes a two-digit exponent with sign already ("1E-05", "1E+15").
+    return s;
+}
+
+double RoundHalfEven(double value) { return std::nearbyint(value); }
+
+std::optional<int64_t> WholeNumber(std::u16string_view text) {
+    size_t end = 0;
+    std::string num = Collect(text, end);
+    if (num.empty()) return std::nullopt;
+    for (size_t i = end; i < text.size(); ++i) {
+        if (!IsBlank(text[i]) && text[i] != u'\r') return std::nullopt;
+    }
+    double v = std::strtod(num.c_str(), nullptr);
+    if (!std::isfinite(v) || std::fabs(v) > 9e15) return std::nullopt;
+    return static_cast<int64_t>(RoundHalfEven(v));
+}
+
+}  // namespace velotan::cipher

@@ -1,0 +1,31 @@
+#pragma once
+// The numeric text rules that the cipher formats rely on. Other programs read
+// and write the same texts, so these follow the classic BASIC conversions
+// exactly: numbers are read as the leading decimal number of a text, doubles
+// are written with up to 15 significant digits, and rounding is half to even.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velotan::cipher {
+
+// The leading decimal number of a text: blanks, tabs and line feeds are
+// ignored anywhere, then an optional sign, digits, a decimal point, digits
+// and an optional exponent (E or D). 0 when there is no number.
+double LeadingNumber(std::u16string_view text);
+
+// A double as decimal text: an integer without a point when it is whole and
+// below 1e15 in magnitude, otherwise 15 significant digits without trailing
+// zeros, switching to "1E-05" / "1E+15" notation at the extremes.
+std::string DoubleText(double value);
+
+// Rounds to the nearest integer, a half to the even neighbour.
+double RoundHalfEven(double value);
+
+// A text read as a whole integer: its number (see LeadingNumber) rounded half
+// to even, or nullopt when the text holds no number or anything after it.
+std::optional<int64_t> WholeNumber(std::u16string_view text);
+
+}  // namespace velotan::cipher

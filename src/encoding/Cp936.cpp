@@ -1,0 +1,215 @@
+#include "Cp936.h"
+
+#include <iconv.h>
+
+#include <bit>
+#include <cerrno>
+#include <stdexcept>
+
+namespace velotan::encoding {
+namespace {
+
+constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// iconv descriptors are costly to open and not thread-safe, so each thread
+// keeps its own pair for the life of the thread.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+        }
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts as much as possible. Returns the number of input bytes consumed;
+    // `err` is 0 when everything was converted, else EILSEQ or EINVAL.
+    size_t Run(const char* in, size_t inLen, std::string& out, int& err) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in);
+        size_t left = inLen;
+        err = 0;
+        while (left > 0) {
+            size_t oldSize = out.size();
+            size_t room = left * 2 + 16;
+            out.resize(oldSize + room);
+            char* dst = out.data() + oldSize;
+            size_t dstLeft = room;
+            size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
+            out.resize(out.size() - dstLeft);
+            if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+                err = errno;
+                break;
+            }
+        }
+        return inLen - left;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& ToAnsi() {
+    thread_local Converter c("CP936", kUtf16);
+    return c;
+}
+
+Converter& FromAnsi() {
+    thread_local Converter c(kUtf16, "CP936");
+    return c;
+}
+
+bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+void AppendUnit(std::string& out, char16_t c) {
+    out.append(reinterpret_cast<const char*>(&c), sizeof c);
+}
+
+}  // namespace
+
+std::string ToCp936(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    const char* in = reinterpret_cast<const char*>(text.data());
+    size_t len = text.size() * sizeof(char16_t);
+    size_t pos = 0;
+    while (pos < len) {
+        int err = 0;
+        pos += ToAnsi().Run(in + pos, len - pos, out, err);
+        if (err == 0) break;
+        // One unit that the code page cannot carry (or a broken surrogate).
+        out.push_back('?');
+        pos += sizeof(char16_t);
+    }
+    // 0x80 (and 0xFF) would be single bytes above 127; they have no place in
+    // the program's formats.
+    for (size_t i = 0; i < out.size();) {
+        auto b = static_cast<unsigned char>(out[i]);
+        if (b < 0x80) {
+            ++i;
+        } else if (IsLeadByte(b) && i + 1 < out.size()) {
+            i += 2;
+        } else {
+            out[i] = '?';
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::u16string FromCp936(std::string_view bytes) {
+    std::string raw;
+    raw.reserve(bytes.size() * 2);
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        int err = 0;
+        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, raw, err);
+        if (err == 0) break;
+        auto b = static_cast<unsigned char>(bytes[pos]);
+        AppendUnit(raw, kReplacement);
+        pos += (IsLeadByte(b) && pos + 1 < bytes.size()) ? 2 : 1;
+    }
+    std::u16string out(raw.size() / sizeof(char16_t), u'\0');
+    raw.copy(reinterpret_cast<char*>(out.data()), out.size() * sizeof(char16_t));
+    // 0x80 decodes to the euro sign; it is not a character of the program.
+    for (char16_t& c : out) {
+        if (c == u'\u20AC') c = kReplacement;
+    }
+    return out;
+}
+
+std::vector<int16_t> AnsiValues(std::u16string_view text) {
+    std::string bytes = ToCp936(text);
+    std::vector<int16_t> values;
+    values.reserve(text.size());
+    for (size_t i = 0; i < bytes.size();) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            values.push_back(static_cast<int16_t>(b));
+            ++i;
+        } else {
+            auto t = static_cast<unsigned char>(bytes[i + 1]);
+            values.push_back(static_cast<int16_t>(static_cast<uint16_t>(b << 8 | t)));
+            i += 2;
+        }
+    }
+    return values;
+}
+
+bool Utf8ToUtf16(std::string_view s, std::u16string& out) {
+    out.clear();
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        auto b0 = static_cast<unsigned char>(s[i]);
+        char32_t cp;
+        size_t n;
+        if (b0 < 0x80) {
+            cp = b0;
+            n = 1;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            cp = b0 & 0x1F;
+            n = 2;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            cp = b0 & 0x0F;
+            n = 3;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            cp = b0 & 0x07;
+            n = 4;
+        } else {
+            return false;
+        }
+        if (i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k) {
+            auto b = static_cast<unsigned char>(s[i + k]);
+            if ((b & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += n;
+    }
+    return true;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;  // a lone surrogate has no UTF-8 form
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+}  // namespace velotan::encoding
