@@ -30,27 +30,34 @@ std::vector<std::u16string_view> ElementsBeforeSeparators(std::u16string_view te
                                                           std::u16string_view sep) {
     std::vector<std::u16string_view> parts;
     size_t start = 0;
-    for (size_t pos = text.find(sep); pos != std::u16string_view::npos; pos = text.find(sep, start)) {
+    for (size_t pos = text.find(sep); pos != std::u16string_view::npos;
+         pos = text.find(sep, start)) {
         parts.push_back(text.substr(start, pos - start));
         start = pos + sep.size();
     }
     return parts;
 }
 
-bool ValidTrailByte(int b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
-bool ValidLeadByte(int b) { return b >= 0x81 && b <= 0xFE; }
+bool ValidTrailByte(int b) {
+    return b >= 0x40 && b <= 0xFE && b != 0x7F;
+}
+bool ValidLeadByte(int b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 }  // namespace
 
 int CharacterCode(int16_t ansiValue) {
-    if (ansiValue >= 0 && ansiValue <= 127) return ansiValue;
+    if (ansiValue >= 0 && ansiValue <= 127)
+        return ansiValue;
     // Both parts are written with at least two digits, a negative one with
     // a leading "-"; the code is the leading number of the joined text, so a
     // negative second part ends the number where its "-" stands.
     auto u = static_cast<uint16_t>(ansiValue);
     int lead = (u >> 8) - 160;
     int trail = (u & 0xFF) - 160;
-    if (trail < 0) return lead;
+    if (trail < 0)
+        return lead;
     return lead >= 0 ? lead * 100 + trail : -(-lead * 100 + trail);
 }
 
@@ -62,17 +69,38 @@ std::u16string SymbolsToDigits(std::u16string_view text) {
     std::u16string out(text);
     for (char16_t& c : out) {
         switch (c) {
-            case u'~': c = u'1'; break;
-            case u'!': c = u'2'; break;
-            case u'@': c = u'3'; break;
-            case u'}': c = u'4'; break;
-            case u'$': c = u'5'; break;
-            case u'%': c = u'6'; break;
-            case u'^': c = u'7'; break;
-            case u'{': c = u'8'; break;
-            case u'*': c = u'9'; break;
-            case u'|': c = u'0'; break;
-            default: break;
+            case u'~':
+                c = u'1';
+                break;
+            case u'!':
+                c = u'2';
+                break;
+            case u'@':
+                c = u'3';
+                break;
+            case u'}':
+                c = u'4';
+                break;
+            case u'$':
+                c = u'5';
+                break;
+            case u'%':
+                c = u'6';
+                break;
+            case u'^':
+                c = u'7';
+                break;
+            case u'{':
+                c = u'8';
+                break;
+            case u'*':
+                c = u'9';
+                break;
+            case u'|':
+                c = u'0';
+                break;
+            default:
+                break;
         }
     }
     return out;
@@ -80,7 +108,8 @@ std::u16string SymbolsToDigits(std::u16string_view text) {
 
 std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, int16_t secondKey,
                                   const OffsetSource& offsets) {
-    if (plain.size() > kMaxPlainLength) return std::nullopt;
+    if (plain.size() > kMaxPlainLength)
+        return std::nullopt;
     CipherPair out;
     out.cipherText.reserve(plain.size() * 8);
     out.codeTable.reserve(plain.size() * 6);
@@ -89,9 +118,11 @@ std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, i
         // Offsets and keys are 16-bit at most, so the double is always whole
         // and exact; it is written as an integer.
         const double tableValue = static_cast<double>(offset) * firstKey + secondKey;
-        if (!out.codeTable.empty()) out.codeTable.append(kTableSeparator);
+        if (!out.codeTable.empty())
+            out.codeTable.append(kTableSeparator);
         AppendSymbols(out.codeTable, static_cast<long long>(tableValue));
-        if (!out.cipherText.empty()) out.cipherText.append(kCipherSeparator);
+        if (!out.cipherText.empty())
+            out.cipherText.append(kCipherSeparator);
         AppendSymbols(out.cipherText, static_cast<long long>(CharacterCode(value)) + offset);
     }
     return out;

@@ -35,10 +35,14 @@ ModEncrypt::ModEncrypt(fs::path programFolder, platform::Messenger& messenger,
       scanDrives_(scanDrives ? std::move(scanDrives) : [] { return platform::DriveMap::Scan(); }) {
     // One generator for the run, seeded once from the system's entropy.
     auto engine = std::make_shared<std::mt19937>(std::random_device{}());
-    draw_ = [engine](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(*engine); };
+    draw_ = [engine](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(*engine);
+    };
 }
 
-fs::path ModEncrypt::SymbolFile() const { return programFolder_ / kSymbolFileName; }
+fs::path ModEncrypt::SymbolFile() const {
+    return programFolder_ / kSymbolFileName;
+}
 
 void ModEncrypt::Tell(const std::u16string& text) {
     messenger_.MsgBox(text, MsgStyle::kCritical, u"错误");
@@ -65,7 +69,8 @@ void ModEncrypt::LocateRoot(const std::u16string& USBNAME) {
 
 std::optional<fs::path> ModEncrypt::KeyStoreFolder() const {
     auto root = drives_.RootFolder(KeyStoreRoot);
-    if (!root) return std::nullopt;
+    if (!root)
+        return std::nullopt;
     return *root / "mxsw" / "encrypt";
 }
 
@@ -77,7 +82,8 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
     }
     for (const fs::path& p : {folder->parent_path(), *folder}) {
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(p, ec))) continue;
+        if (fs::exists(fs::symlink_status(p, ec)))
+            continue;
         if (!fs::create_directories(p, ec) && ec) {
             Tell(u"无法创建密钥存放目录：\r\n" + PathText(p) + u"\r\n" + ReasonText(ec.message()));
             return std::nullopt;
@@ -88,7 +94,8 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
 
 bool ModEncrypt::WriteKeyLine(const fs::path& folder) {
     std::string error;
-    if (platform::WriteAnsiLines(folder / kKeyFileName, {KeyLine}, 0600, &error)) return true;
+    if (platform::WriteAnsiLines(folder / kKeyFileName, {KeyLine}, 0600, &error))
+        return true;
     Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(folder / kKeyFileName) + u"\r\n" +
          ReasonText(error));
     return false;
@@ -107,7 +114,8 @@ bool ModEncrypt::BuildKeys(const std::u16string& USBNAME) {
         return false;
     }
     auto folder = EnsureFolders();
-    if (!folder) return false;
+    if (!folder)
+        return false;
     const std::u16string oldLine = KeyLine;
     KeyLine = line;
     if (!WriteKeyLine(*folder)) {
@@ -131,7 +139,8 @@ bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B)
     }
     drives_ = scanDrives_();
     auto folder = EnsureFolders();
-    if (!folder) return false;
+    if (!folder)
+        return false;
     const std::u16string oldLine = KeyLine;
     KeyLine = KeyChar;
     if (!WriteKeyLine(*folder)) {
@@ -146,11 +155,14 @@ bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B)
 
 LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
     LocateRoot(USBNAME);
-    if (KeyStoreRoot.empty()) return LoadResult::NoRoot;
+    if (KeyStoreRoot.empty())
+        return LoadResult::NoRoot;
     auto folder = EnsureFolders();
-    if (!folder) return LoadResult::Unavailable;
+    if (!folder)
+        return LoadResult::Unavailable;
     const fs::path file = *folder / kKeyFileName;
-    if (!platform::IsOrdinaryFile(file)) return LoadResult::NoKeyFile;
+    if (!platform::IsOrdinaryFile(file))
+        return LoadResult::NoKeyFile;
     std::string error;
     auto lines = platform::ReadAnsiLines(file, &error);
     if (!lines) {
@@ -161,7 +173,8 @@ LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
     if (scan.skippedLines > 0) {
         Tell(u"密钥文件中有无法识别的行，已跳过：\r\n" + PathText(file));
     }
-    if (!scan.keys) return scan.skippedLines > 0 ? LoadResult::Unavailable : LoadResult::NoKeyFile;
+    if (!scan.keys)
+        return scan.skippedLines > 0 ? LoadResult::Unavailable : LoadResult::NoKeyFile;
     FirstKey = scan.keys->first;
     SecondKey = scan.keys->second;
     return LoadResult::Loaded;
@@ -169,7 +182,8 @@ LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
 
 bool ModEncrypt::EncryptText(std::u16string_view plainText) {
     auto pair = Encrypt(plainText, FirstKey, SecondKey, [this] { return draw_(1, 26); });
-    if (!pair) return false;
+    if (!pair)
+        return false;
     ResultText = std::move(pair->cipherText);
     CodeTable = std::move(pair->codeTable);
     return true;
@@ -180,6 +194,8 @@ void ModEncrypt::DecryptText(std::u16string_view cipherText, std::u16string_view
     RestoreSymbols();
 }
 
-void ModEncrypt::RestoreSymbols() { ResultText = cipher::RestoreSymbols(std::move(ResultText), SymbolFile()); }
+void ModEncrypt::RestoreSymbols() {
+    ResultText = cipher::RestoreSymbols(std::move(ResultText), SymbolFile());
+}
 
 }  // namespace velotan::cipher

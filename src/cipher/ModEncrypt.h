@@ -26,7 +26,7 @@ enum class LoadResult {
 };
 
 class ModEncrypt {
-public:
+  public:
     // Random integer from lo to hi inclusive.
     using Draw = std::function<int(int lo, int hi)>;
     using DriveScanner = std::function<platform::DriveMap()>;
@@ -77,7 +77,7 @@ public:
     // Tests make the random draws predictable.
     void SetDraw(Draw draw) { draw_ = std::move(draw); }
 
-private:
+  private:
     void LocateRoot(const std::u16string& USBNAME);
     // Creates the store's folders where nothing stands yet. nullopt (and the
     // user told) when the store cannot be reached or made.

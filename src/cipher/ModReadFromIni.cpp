@@ -13,28 +13,35 @@ constexpr size_t kMaxValueBytes = 127;
 
 std::string_view Trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 std::u16string Fold(std::u16string s) {
     for (char16_t& c : s) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
     }
     return s;
 }
 
-std::u16string Fold(std::string_view cp936) { return Fold(encoding::FromCp936(cp936)); }
+std::u16string Fold(std::string_view cp936) {
+    return Fold(encoding::FromCp936(cp936));
+}
 
 // Cuts to `limit` bytes without leaving half of a double-byte character.
 std::string_view CutBytes(std::string_view s, size_t limit) {
-    if (s.size() <= limit) return s;
+    if (s.size() <= limit)
+        return s;
     size_t i = 0;
     while (i < limit) {
         auto b = static_cast<unsigned char>(s[i]);
         size_t step = (b >= 0x81 && b <= 0xFE) ? 2 : 1;
-        if (i + step > limit) break;
+        if (i + step > limit)
+            break;
         i += step;
     }
     return s.substr(0, i);
@@ -45,25 +52,29 @@ std::string_view CutBytes(std::string_view s, size_t limit) {
 IniFile IniFile::Parse(std::string_view bytes) {
     IniFile ini;
     std::u16string section;
-    bool inSection = false;
+    int sectionIndex = -1;
     for (const auto& raw : platform::SplitLines(bytes)) {
         std::string_view line = Trim(raw);
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         if (line.front() == '[') {
             size_t close = line.find(']');
-            std::string_view name = line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            std::string_view name = line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1);
             section = Fold(Trim(name));
-            inSection = true;
+            ++sectionIndex;
             continue;
         }
         size_t eq = line.find('=');
-        if (!inSection || eq == std::string_view::npos) continue;
+        if (sectionIndex < 0 || eq == std::string_view::npos)
+            continue;
         std::string_view value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
-        ini.entries_.push_back({section, Fold(Trim(line.substr(0, eq))), std::string(value)});
+        ini.entries_.push_back(
+            {sectionIndex, section, Fold(Trim(line.substr(0, eq))), std::string(value)});
     }
     return ini;
 }
@@ -80,7 +91,8 @@ std::u16string IniFile::Value(std::u16string_view section, std::u16string_view k
     // first key of that name.
     auto sectionIt = std::find_if(entries_.begin(), entries_.end(),
                                   [&](const Entry& e) { return e.section == s; });
-    for (auto it = sectionIt; it != entries_.end() && it->section == s; ++it) {
+    for (auto it = sectionIt; it != entries_.end() && it->sectionIndex == sectionIt->sectionIndex;
+         ++it) {
         if (it->key == k) {
             std::string_view v = Trim(CutBytes(it->value, kMaxValueBytes));
             return encoding::FromCp936(v);

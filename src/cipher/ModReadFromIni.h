@@ -13,15 +13,16 @@ namespace velotan::cipher {
 
 // A parsed INI file, for callers that look up many keys of one file.
 class IniFile {
-public:
+  public:
     // An unreadable or missing file is an empty one.
     static IniFile Load(const std::filesystem::path& path);
     static IniFile Parse(std::string_view bytes);
 
     std::u16string Value(std::u16string_view section, std::u16string_view key) const;
 
-private:
+  private:
     struct Entry {
+        int sectionIndex;        // which [section] line it belongs to
         std::u16string section;  // folded for matching
         std::u16string key;      // folded for matching
         std::string value;       // code page 936 bytes, trimmed, unquoted

@@ -7,8 +7,12 @@
 namespace velotan::cipher {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Collects the number at the start of `text` (blanks skipped) as ASCII.
 // `end` receives the index just past the last character that was used.
@@ -16,7 +20,8 @@ std::string Collect(std::u16string_view text, size_t& end) {
     std::string num;
     size_t i = 0;
     auto skip = [&] {
-        while (i < text.size() && IsBlank(text[i])) ++i;
+        while (i < text.size() && IsBlank(text[i]))
+            ++i;
     };
     skip();
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
@@ -54,10 +59,12 @@ std::string Collect(std::u16string_view text, size_t& end) {
         return {};
     }
     // An exponent counts only when digits follow it.
-    if (i < text.size() && (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
+    if (i < text.size() &&
+        (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
         size_t j = i + 1;
         std::string exp = "e";
-        if (j < text.size() && (text[j] == u'-' || text[j] == u'+')) exp.push_back(static_cast<char>(text[j++]));
+        if (j < text.size() && (text[j] == u'-' || text[j] == u'+'))
+            exp.push_back(static_cast<char>(text[j++]));
         bool expDigits = false;
         while (j < text.size() && (IsDigit(text[j]) || IsBlank(text[j]))) {
             if (IsDigit(text[j])) {
@@ -88,18 +95,22 @@ double LeadingNumber(std::u16string_view text) {
             }
             v = v * 10 + (c - u'0');
         }
-        if (plain) return static_cast<double>(v);
+        if (plain)
+            return static_cast<double>(v);
     }
     size_t end = 0;
     std::string num = Collect(text, end);
-    if (num.empty()) return 0.0;
+    if (num.empty())
+        return 0.0;
     double v = std::strtod(num.c_str(), nullptr);
     return std::isfinite(v) ? v : 0.0;
 }
 
 std::string DoubleText(double value) {
-    if (value == 0.0) return "0";
-    if (std::isnan(value)) return "0";
+    if (value == 0.0)
+        return "0";
+    if (std::isnan(value))
+        return "0";
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
@@ -112,17 +123,22 @@ std::string DoubleText(double value) {
     return s;
 }
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
 std::optional<int64_t> WholeNumber(std::u16string_view text) {
     size_t end = 0;
     std::string num = Collect(text, end);
-    if (num.empty()) return std::nullopt;
+    if (num.empty())
+        return std::nullopt;
     for (size_t i = end; i < text.size(); ++i) {
-        if (!IsBlank(text[i]) && text[i] != u'\r') return std::nullopt;
+        if (!IsBlank(text[i]) && text[i] != u'\r')
+            return std::nullopt;
     }
     double v = std::strtod(num.c_str(), nullptr);
-    if (!std::isfinite(v) || std::fabs(v) > 9e15) return std::nullopt;
+    if (!std::isfinite(v) || std::fabs(v) > 9e15)
+        return std::nullopt;
     return static_cast<int64_t>(RoundHalfEven(v));
 }
 

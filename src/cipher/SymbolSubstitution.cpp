@@ -11,9 +11,11 @@ namespace {
 std::u16string Substitute(std::u16string text, const std::filesystem::path& symbolFile,
                           std::u16string_view section,
                           const std::array<std::u16string_view, 20>& keys) {
-    if (!platform::IsOrdinaryFile(symbolFile)) return text;
+    if (!platform::IsOrdinaryFile(symbolFile))
+        return text;
     auto bytes = platform::ReadFileBytes(symbolFile);
-    if (!bytes) return text;  // unreadable: leave the text as it is
+    if (!bytes)
+        return text;  // unreadable: leave the text as it is
     const IniFile ini = IniFile::Parse(*bytes);
     const size_t count = std::min<size_t>(keys.size(), platform::SplitLines(*bytes).size());
     for (size_t k = 0; k < count; ++k) {
@@ -25,9 +27,11 @@ std::u16string Substitute(std::u16string text, const std::filesystem::path& symb
 }  // namespace
 
 void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to) {
-    if (from.empty()) return;
+    if (from.empty())
+        return;
     size_t pos = text.find(from);
-    if (pos == std::u16string::npos) return;
+    if (pos == std::u16string::npos)
+        return;
     std::u16string out;
     out.reserve(text.size());
     size_t start = 0;

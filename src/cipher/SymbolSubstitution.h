@@ -15,9 +15,9 @@ inline constexpr const char* kSymbolFileName = "symbolhandle.ini";
 
 // The marks in the order they are processed.
 inline constexpr std::array<std::u16string_view, 20> kMarks = {
-    u"\u201C", u"\u201D", u"\u3010", u"\uFF01", u"\uFFE5", u"\u2026\u2026", u"\uFF08",
-    u"\uFF09", u"\u2014\u2014", u"\u3001", u"\u3002", u"\uFF0C", u"\u300A", u"\u300B",
-    u"\uFF1B", u"\uFF1A", u"\u2018", u"\u2019", u"\u3011", u"\uFF1F"};
+    u"\u201C", u"\u201D",       u"\u3010", u"\uFF01", u"\uFFE5", u"\u2026\u2026", u"\uFF08",
+    u"\uFF09", u"\u2014\u2014", u"\u3001", u"\u3002", u"\uFF0C", u"\u300A",       u"\u300B",
+    u"\uFF1B", u"\uFF1A",       u"\u2018", u"\u2019", u"\u3011", u"\uFF1F"};
 
 // The placeholders in the order they are processed.
 inline constexpr std::array<std::u16string_view, 20> kPlaceholders = {

@@ -8,7 +8,7 @@
 namespace velotan::encoding {
 
 class Class1 {
-public:
+  public:
     // Base64 (standard alphabet, "=" padding, no line breaks) of the text's
     // code page 936 bytes. Any length is accepted.
     std::u16string Base64Encode(const std::u16string& InStr1) const;
@@ -23,7 +23,7 @@ public:
     // character.
     static std::string TextToAnsiBytes(const std::u16string& text);
 
-private:
+  private:
     static void EncodeGroup(uint8_t (&in)[3], uint8_t (&out)[4], int count);
     static void DecodeGroup(const uint8_t (&in)[4], uint8_t (&out)[3], int& count);
     static std::u16string BytesToText(const std::string& bytes);

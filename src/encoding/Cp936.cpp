@@ -14,7 +14,7 @@ constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF
 // iconv descriptors are costly to open and not thread-safe, so each thread
 // keeps its own pair for the life of the thread.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -47,7 +47,7 @@ public:
         return inLen - left;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -61,7 +61,9 @@ Converter& FromAnsi() {
     return c;
 }
 
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsLeadByte(unsigned char b) {
+    return b >= 0x81 && b <= 0xFE;
+}
 
 void AppendUnit(std::string& out, char16_t c) {
     out.append(reinterpret_cast<const char*>(&c), sizeof c);
@@ -78,7 +80,8 @@ std::string ToCp936(std::u16string_view text) {
     while (pos < len) {
         int err = 0;
         pos += ToAnsi().Run(in + pos, len - pos, out, err);
-        if (err == 0) break;
+        if (err == 0)
+            break;
         // One unit that the code page cannot carry (or a broken surrogate).
         out.push_back('?');
         pos += sizeof(char16_t);
@@ -106,7 +109,8 @@ std::u16string FromCp936(std::string_view bytes) {
     while (pos < bytes.size()) {
         int err = 0;
         pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, raw, err);
-        if (err == 0) break;
+        if (err == 0)
+            break;
         auto b = static_cast<unsigned char>(bytes[pos]);
         AppendUnit(raw, kReplacement);
         pos += (IsLeadByte(b) && pos + 1 < bytes.size()) ? 2 : 1;
@@ -115,7 +119,8 @@ std::u16string FromCp936(std::string_view bytes) {
     raw.copy(reinterpret_cast<char*>(out.data()), out.size() * sizeof(char16_t));
     // 0x80 decodes to the euro sign; it is not a character of the program.
     for (char16_t& c : out) {
-        if (c == u'\u20AC') c = kReplacement;
+        if (c == u'\u20AC')
+            c = kReplacement;
     }
     return out;
 }
@@ -161,14 +166,17 @@ bool Utf8ToUtf16(std::string_view s, std::u16string& out) {
         } else {
             return false;
         }
-        if (i + n > s.size()) return false;
+        if (i + n > s.size())
+            return false;
         for (size_t k = 1; k < n; ++k) {
             auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) return false;
+            if ((b & 0xC0) != 0x80)
+                return false;
             cp = (cp << 6) | (b & 0x3F);
         }
         static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));

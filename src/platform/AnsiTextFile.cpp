@@ -15,7 +15,8 @@ namespace velotan::platform {
 namespace {
 
 void SetError(std::string* error, const std::string& what) {
-    if (error) *error = what;
+    if (error)
+        *error = what;
 }
 
 std::string ErrnoText(const std::string& what, const std::filesystem::path& path) {
@@ -57,16 +58,19 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
             ++i;
         }
     }
-    if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
+    if (start < bytes.size())
+        lines.emplace_back(bytes.substr(start));
     return lines;
 }
 
 std::optional<std::vector<std::u16string>> ReadAnsiLines(const std::filesystem::path& path,
                                                          std::string* error) {
     auto bytes = ReadFileBytes(path, error);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     std::vector<std::u16string> lines;
-    for (const auto& line : SplitLines(*bytes)) lines.push_back(encoding::FromCp936(line));
+    for (const auto& line : SplitLines(*bytes))
+        lines.push_back(encoding::FromCp936(line));
     return lines;
 }
 
@@ -92,15 +96,18 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return fail("cannot write");
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
     // The umask may have narrowed the mode; the file gets exactly what was asked.
-    if (::fchmod(fd, mode) != 0) return fail("cannot set the mode of");
-    if (::fsync(fd) != 0) return fail("cannot flush");
+    if (::fchmod(fd, mode) != 0)
+        return fail("cannot set the mode of");
+    if (::fsync(fd) != 0)
+        return fail("cannot flush");
     if (::close(fd) != 0) {
         SetError(error, ErrnoText("cannot close", tmp));
         ::unlink(tmp.c_str());
@@ -126,7 +133,8 @@ bool WriteAnsiLines(const std::filesystem::path& path, const std::vector<std::u1
 
 bool IsOrdinaryFile(const std::filesystem::path& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
     auto name = path.filename().string();
     return name.empty() || name[0] != '.';
 }

@@ -3,10 +3,10 @@
 // Readers are tolerant of any line ends; writers replace a file atomically so
 // that a failed write never destroys what was there.
 
+#include <sys/types.h>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace velotan::platform {

@@ -12,7 +12,7 @@
 namespace velotan::platform {
 
 class DriveMap {
-public:
+  public:
     // Reads the mount table and sysfs. A mount counts when its block device
     // (or, for a partition, its disk) has removable = 1, or sits on USB.
     static DriveMap Scan(const std::filesystem::path& mountinfo = "/proc/self/mountinfo",
@@ -39,7 +39,7 @@ public:
     // through ToNative.
     std::optional<std::filesystem::path> RootFolder(std::u16string_view root) const;
 
-private:
+  private:
     std::map<char, std::filesystem::path> drives_;
 };
 

@@ -25,10 +25,18 @@ enum MsgStyle : int {
 inline constexpr int kButtonMask = 0x0F;
 inline constexpr int kIconMask = 0x70;
 
-enum class MsgResult : int { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+enum class MsgResult : int {
+    Ok = 1,
+    Cancel = 2,
+    Abort = 3,
+    Retry = 4,
+    Ignore = 5,
+    Yes = 6,
+    No = 7
+};
 
 class Messenger {
-public:
+  public:
     virtual ~Messenger() = default;
     virtual MsgResult MsgBox(const std::u16string& prompt, int style,
                              const std::u16string& title) = 0;

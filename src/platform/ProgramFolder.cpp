@@ -7,7 +7,8 @@ namespace velotan::platform {
 std::filesystem::path ProgramFolder() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec);
+    if (ec)
+        return std::filesystem::current_path(ec);
     return exe.parent_path();
 }
 

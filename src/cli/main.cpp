@@ -1,0 +1,168 @@
+// velotan-cli: encrypt and decrypt from a terminal, with the same files and
+// keys as the program. Its interface is used from scripts, so it stays fixed.
+
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cipher/Cipher.h"
+#include "cipher/KeyFile.h"
+#include "cipher/ModEncrypt.h"
+#include "cipher/ProgramSettings.h"
+#include "cipher/SymbolSubstitution.h"
+#include "encoding/Cp936.h"
+#include "platform/ProgramFolder.h"
+
+namespace {
+
+using namespace velotan;
+
+constexpr const char* kUsage =
+    "usage: velotan-cli encrypt [--keys FIRST,SECOND] [--program-folder DIR]\n"
+    "       velotan-cli decrypt [--keys FIRST,SECOND] [--program-folder DIR]\n"
+    "\n"
+    "encrypt  reads the plain text (UTF-8) from standard input and prints the\n"
+    "         cipher text on line 1 and the code table on line 2.\n"
+    "decrypt  reads the cipher text from line 1 and the code table from line 2\n"
+    "         of standard input and prints the plain text (UTF-8).\n"
+    "\n"
+    "Without --keys the user's own key pair is used, found as the program finds\n"
+    "it (KeyChar in DIR/settings.ini, else a removable drive, then chat.mx).\n"
+    "DIR defaults to the folder of this program.\n";
+
+// Messages from the key store go to stderr instead of a message box.
+class StderrMessenger : public platform::Messenger {
+  public:
+    platform::MsgResult MsgBox(const std::u16string& prompt, int,
+                               const std::u16string& title) override {
+        std::cerr << "velotan-cli: " << encoding::Utf16ToUtf8(title) << ": "
+                  << encoding::Utf16ToUtf8(prompt) << "\n";
+        return platform::MsgResult::Ok;
+    }
+};
+
+struct Options {
+    std::string command;
+    std::optional<cipher::KeyPair> keys;
+    std::filesystem::path programFolder;
+};
+
+int Usage(const std::string& problem) {
+    if (!problem.empty())
+        std::cerr << "velotan-cli: " << problem << "\n";
+    std::cerr << kUsage;
+    return 2;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "velotan-cli: " << message << "\n";
+    return 1;
+}
+
+std::optional<cipher::KeyPair> ParseKeys(const std::string& text) {
+    size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    std::u16string a(text.begin(), text.begin() + static_cast<long>(comma));
+    std::u16string b(text.begin() + static_cast<long>(comma) + 1, text.end());
+    auto first = cipher::ParseKeyNumber(a);
+    auto second = cipher::ParseKeyNumber(b);
+    if (!first || !second)
+        return std::nullopt;
+    return cipher::KeyPair{*first, *second};
+}
+
+std::string ReadAll(std::istream& in) {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Reads the key pair the way the program does at start.
+bool LoadOwnKeys(cipher::ModEncrypt& engine) {
+    const std::u16string root = cipher::ReadKeyChar(engine.ProgramFolder());
+    return engine.LoadKeys(root) == cipher::LoadResult::Loaded;
+}
+
+int Encrypt(cipher::ModEncrypt& engine) {
+    std::u16string text;
+    if (!encoding::Utf8ToUtf16(ReadAll(std::cin), text)) {
+        return Fail("the plain text on standard input is not valid UTF-8");
+    }
+    if (engine.FirstKey == 0) {
+        return Fail("the first key is 0: a text encrypted with it can never be decrypted");
+    }
+    std::u16string content = cipher::ReplaceSymbols(std::move(text), engine.SymbolFile()) + u"F";
+    if (!engine.EncryptText(content)) {
+        return Fail("the text is too long: at most 32,767 characters can be encrypted");
+    }
+    std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
+              << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
+    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+}
+
+int Decrypt(cipher::ModEncrypt& engine) {
+    const std::string input = ReadAll(std::cin);
+    size_t nl = input.find('\n');
+    if (nl == std::string::npos)
+        return Fail("expected the cipher text on line 1 and the code table on line 2");
+    std::string cipherLine = input.substr(0, nl);
+    size_t nl2 = input.find('\n', nl + 1);
+    std::string tableLine =
+        input.substr(nl + 1, nl2 == std::string::npos ? std::string::npos : nl2 - nl - 1);
+    for (std::string* line : {&cipherLine, &tableLine}) {
+        if (!line->empty() && line->back() == '\r')
+            line->pop_back();
+    }
+    std::u16string cipherText, codeTable;
+    if (!encoding::Utf8ToUtf16(cipherLine, cipherText) ||
+        !encoding::Utf8ToUtf16(tableLine, codeTable)) {
+        return Fail("the input is not valid UTF-8");
+    }
+    engine.DecryptText(cipherText, codeTable);
+    std::cout << encoding::Utf16ToUtf8(engine.ResultText);
+    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Options opt;
+    opt.programFolder = platform::ProgramFolder();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (a == "--keys" || a == "--program-folder") {
+            if (i + 1 >= args.size())
+                return Usage(a + " needs a value");
+            const std::string& v = args[++i];
+            if (a == "--keys") {
+                opt.keys = ParseKeys(v);
+                if (!opt.keys)
+                    return Usage("--keys takes two 16-bit integers: FIRST,SECOND");
+            } else {
+                opt.programFolder = v;
+            }
+        } else if (opt.command.empty() && (a == "encrypt" || a == "decrypt")) {
+            opt.command = a;
+        } else {
+            return Usage("unexpected argument: " + a);
+        }
+    }
+    if (opt.command.empty())
+        return Usage("no command given");
+
+    StderrMessenger messenger;
+    cipher::ModEncrypt engine(opt.programFolder, messenger);
+    if (opt.keys) {
+        engine.FirstKey = opt.keys->first;
+        engine.SecondKey = opt.keys->second;
+    } else if (!LoadOwnKeys(engine)) {
+        return Fail("no key pair found: give --keys FIRST,SECOND, or create keys in the program");
+    }
+    return opt.command == "encrypt" ? Encrypt(engine) : Decrypt(engine);
+}

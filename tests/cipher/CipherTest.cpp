@@ -1,0 +1,136 @@
+#include "cipher/Cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "encoding/Cp936.h"
+
+using namespace velotan::cipher;
+
+namespace {
+
+// Hands out the given offsets in order.
+OffsetSource Offsets(std::deque<int> values) {
+    auto q = std::make_shared<std::deque<int>>(std::move(values));
+    return [q] {
+        int v = q->front();
+        q->pop_front();
+        return v;
+    };
+}
+
+std::u16string Symbols(std::u16string digits) {
+    for (auto& c : digits)
+        c = DigitSymbol(c);
+    return digits;
+}
+
+}  // namespace
+
+TEST(Encrypt, WorkedExamples) {
+    auto r = Encrypt(u"a", 3, 5, Offsets({2}));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->cipherText, u"**");  // 97 + 2 = 99
+    EXPECT_EQ(r->codeTable, u"~~");   // 2 * 3 + 5 = 11
+
+    r = Encrypt(u"你", 1, 0, Offsets({26}));
+    EXPECT_EQ(r->cipherText, u"@%*@");  // 3667 + 26 = 3693
+    EXPECT_EQ(r->codeTable, u"!%");     // 26
+}
+
+TEST(Encrypt, ElementsAndSeparators) {
+    // Empty text: nothing at all; one character: no separator.
+    auto r = Encrypt(u"", 1, 1, Offsets({}));
+    EXPECT_EQ(r->cipherText, u"");
+    EXPECT_EQ(r->codeTable, u"");
+    r = Encrypt(u"F", 2, 1, Offsets({4}));
+    EXPECT_EQ(r->cipherText, Symbols(u"74"));
+    EXPECT_EQ(r->codeTable, u"*");
+    // CR and LF are elements of their own; 99 + 1 = 100 is written "~||".
+    r = Encrypt(u"\r\nc", 1, 0, Offsets({1, 2, 1}));
+    EXPECT_EQ(r->cipherText, Symbols(u"14") + u"UUA" + Symbols(u"12") + u"UUA~||");
+    EXPECT_EQ(r->codeTable, u"~UGA!UGA~");
+}
+
+TEST(Encrypt, ZeroAndNegativeKeys) {
+    auto r = Encrypt(u"ab", 0, 0, Offsets({3, 9}));
+    EXPECT_EQ(r->codeTable, u"|UGA|");
+    r = Encrypt(u"a", -4, 1, Offsets({2}));
+    EXPECT_EQ(r->codeTable, u"-^");  // 2 * -4 + 1 = -7
+}
+
+TEST(Encrypt, CharacterCodes) {
+    using velotan::encoding::AnsiValues;
+    EXPECT_EQ(CharacterCode(AnsiValues(u"你")[0]), 3667);
+    EXPECT_EQ(CharacterCode(AnsiValues(u"啊")[0]), 1601);
+    // Zone 01, position 02 keeps no leading zero: 0102 -> 102.
+    EXPECT_EQ(CharacterCode(AnsiValues(u"、")[0]), 102);
+    // GBK outside GB2312: 丂 is 81 40, parts -31 and -96; the second "-"
+    // ends the number.
+    EXPECT_EQ(CharacterCode(AnsiValues(u"丂")[0]), -31);
+    // Lead 0xB0 (16), trail 0x40 (-96): "16-96" reads as 16.
+    EXPECT_EQ(CharacterCode(static_cast<int16_t>(0xB040)), 16);
+    // Lead 0x9B (-5), trail 0xA1 (1): "-0501" reads as -501.
+    EXPECT_EQ(CharacterCode(static_cast<int16_t>(0x9BA1)), -501);
+    EXPECT_EQ(CharacterCode(127), 127);
+    // The euro sign cannot be carried and goes as "?".
+    EXPECT_EQ(AnsiValues(u"€")[0], 63);
+}
+
+TEST(Encrypt, NegativeElementsKeepTheirSign) {
+    auto r = Encrypt(u"丂", 1, 0, Offsets({5}));
+    EXPECT_EQ(r->cipherText, u"-!%");  // -31 + 5 = -26
+}
+
+TEST(Encrypt, RefusesTextsTheFormatCannotCount) {
+    std::u16string text(kMaxPlainLength, u'a');
+    EXPECT_TRUE(Encrypt(text, 1, 1, [] { return 1; }));
+    text.push_back(u'a');
+    EXPECT_FALSE(Encrypt(text, 1, 1, [] { return 1; }));
+}
+
+TEST(Decrypt, DropsTheLastElementAndReadsDigitForm) {
+    // "Hi" + sentinel with keys 3, 2 and offsets 1, 2, 3.
+    auto r = Encrypt(u"HiF", 3, 2, Offsets({1, 2, 3}));
+    EXPECT_EQ(Decrypt(r->cipherText, r->codeTable, 3, 2), u"Hi");
+    // The same texts already in digits.
+    EXPECT_EQ(Decrypt(u"73UUA107UUA73", u"5UGA8UGA11", 3, 2), u"Hi");
+    // A pasted code table with a trailing line break.
+    EXPECT_EQ(Decrypt(r->cipherText, r->codeTable + u"\r\n", 3, 2), u"Hi");
+    // One element only: nothing to decode.
+    EXPECT_EQ(Decrypt(u"{~", u"*", 1, 1), u"");
+    EXPECT_EQ(Decrypt(u"", u"", 1, 1), u"");
+}
+
+TEST(Decrypt, EdgeValues) {
+    // A cipher element equal to its offset is the NUL character.
+    EXPECT_EQ(Decrypt(u"5UUA0", u"5UGA0", 1, 0), std::u16string(1, u'\0'));
+    // First key 0: every offset counts as 0.
+    EXPECT_EQ(Decrypt(u"65UUA66UUA0", u"0UGA0UGA0", 0, 0), u"AB");
+    // A short code table: the surplus elements decode with offset 0.
+    EXPECT_EQ(Decrypt(u"66UUA67UUA0", u"1", 1, 0), u"BC");
+    EXPECT_EQ(Decrypt(u"66UUA67UUA0", u"1UGA", 1, 0), u"AC");
+    // Extra code-table elements are ignored.
+    EXPECT_EQ(Decrypt(u"66UUA0", u"1UGA2UGA3UGA", 1, 0), u"A");
+}
+
+TEST(Decrypt, RoundsHalfToEven) {
+    // Keys 2, 0: table element 3 gives the offset 1.5.
+    EXPECT_EQ(Decrypt(u"67UUA0", u"3UGA0", 2, 0), u"B");  // 65.5 -> 66
+    EXPECT_EQ(Decrypt(u"68UUA0", u"3UGA0", 2, 0), u"B");  // 66.5 -> 66
+    // In the double-byte branch the parts are read from the decimal text:
+    // 3667.5 gives "36" and "67.5", which rounds to 68.
+    EXPECT_EQ(Decrypt(u"3669UUA0", u"3UGA0", 2, 0), velotan::encoding::FromCp936("\xC4\xE4"));
+}
+
+TEST(Decrypt, BytesThatCannotBeSetKeepThePreviousValue) {
+    // 3699: the trail part 99 + 160 is no byte, so the trail of 3667 stays.
+    EXPECT_EQ(Decrypt(u"3667UUA3699UUA0", u"0UGA0UGA0", 1, 0), u"你你");
+    // 9967 at the start: lead 99 + 160 is no byte and there is no previous
+    // one, so no character can be formed.
+    EXPECT_EQ(Decrypt(u"9967UUA0", u"0UGA0", 1, 0), u"?");
+    // Wrong keys garble but never fail.
+    auto r = Encrypt(u"你好F", 7, 9, Offsets({3, 4, 5}));
+    EXPECT_EQ(Decrypt(r->cipherText, r->codeTable, 5, 1).size(), 2u);
+}

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "cipher/ModReadFromIni.h"
+#include "cipher/ProgramSettings.h"
+#include "cipher/SymbolSubstitution.h"
+#include "common/TempDir.h"
+
+using namespace velotan::cipher;
+using velotan::testing::ReadBytes;
+using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
+
+TEST(ReadIniValue, MatchesSectionAndKeyIgnoringCaseAndTrims) {
+    TempDir tmp;
+    WriteBytes(tmp / "a.ini",
+               "KeyChar=outside\r\n"
+               "[Other]\nKeyChar=wrong\n"
+               "  [ SET ]  \r\n"
+               "  keychar  =   G   \r\n"
+               "KeyChar=second\r\n"
+               "Quoted=\"  spaced  \"\r\n"
+               "Eq=a=b\r\n"
+               "NoEquals\r\n"
+               "[set]\r\nLater=x\r\n");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"set", u"KeyChar"), u"G");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"Set", u"QUOTED"), u"spaced");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"set", u"Eq"), u"a=b");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"other", u"keychar"), u"wrong");
+    // Only the first section of a name is searched.
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"set", u"Later"), u"");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"set", u"Missing"), u"");
+    EXPECT_EQ(ReadIniValue(tmp / "a.ini", u"nosection", u"KeyChar"), u"");
+    EXPECT_EQ(ReadIniValue(tmp / "missing.ini", u"set", u"KeyChar"), u"");
+}
+
+TEST(ReadIniValue, CutsValuesTo127Bytes) {
+    TempDir tmp;
+    std::string longValue(200, 'x');
+    for (size_t i = 0; i < longValue.size(); ++i)
+        longValue[i] = static_cast<char>('a' + i % 26);
+    // 126 ASCII bytes then a double-byte character: its second byte would be
+    // the 128th, so the whole character goes.
+    std::string dbcs = std::string(126, 'y') + "\xC4\xE3";
+    WriteBytes(tmp / "b.ini", "[s]\r\nk=" + longValue + "\r\nd=" + dbcs +
+                                  "\r\ne=" + std::string(125, 'z') + "\xC4\xE3\r\n");
+    auto v = ReadIniValue(tmp / "b.ini", u"s", u"k");
+    ASSERT_EQ(v.size(), 127u);
+    EXPECT_EQ(v, std::u16string(longValue.begin(), longValue.begin() + 127));
+    EXPECT_EQ(ReadIniValue(tmp / "b.ini", u"s", u"d"), std::u16string(126, u'y'));
+    EXPECT_EQ(ReadIniValue(tmp / "b.ini", u"s", u"e"), std::u16string(125, u'z') + u"你");
+}
+
+TEST(ReadIniValue, PunctuationKeysOfTheShippedTableMatch) {
+    const auto file = std::filesystem::path(VELOTAN_DATA_DIR) / kSymbolFileName;
+    for (size_t k = 0; k < kMarks.size(); ++k) {
+        EXPECT_EQ(ReadIniValue(file, u"symbol", kMarks[k]), kPlaceholders[k]) << k;
+        EXPECT_EQ(ReadIniValue(file, u"code", kPlaceholders[k]), kMarks[k]) << k;
+    }
+    // The file is code page 936 with CR LF line ends.
+    std::string bytes = ReadBytes(file);
+    EXPECT_EQ(bytes.rfind("[symbol]\r\n\xA1\xB0={$01,$01}\r\n", 0), 0u);
+    EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
+}
+
+TEST(ProgramSettings, ReadsAndWritesKeyChar) {
+    TempDir tmp;
+    EXPECT_EQ(ReadKeyChar(tmp.path()), u"");
+    WriteBytes(tmp / "settings.ini", "[set]\r\nKeyChar=  G  \r\n");
+    EXPECT_EQ(ReadKeyChar(tmp.path()), u"G");
+
+    ASSERT_TRUE(WriteKeyChar(tmp.path(), u"C:\\A"));
+    EXPECT_EQ(ReadBytes(tmp / "settings.ini"), "[set]\r\nKeyChar=C:\\A\r\n");
+    EXPECT_EQ(ReadKeyChar(tmp.path()), u"C:\\A");
+    struct stat st {};
+    ASSERT_EQ(::stat((tmp / "settings.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    ASSERT_TRUE(WriteKeyChar(tmp.path(), u""));
+    EXPECT_EQ(ReadBytes(tmp / "settings.ini"), "[set]\r\nKeyChar=\r\n");
+}
+
+TEST(ProgramSettings, FailedWriteSaysWhy) {
+    TempDir tmp;
+    std::string err;
+    EXPECT_FALSE(WriteKeyChar(tmp / "no-such-folder", u"G", &err));
+    EXPECT_FALSE(err.empty());
+}

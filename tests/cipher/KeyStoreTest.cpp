@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include "cipher/KeyFile.h"
+#include "cipher/ModEncrypt.h"
+#include "common/MockMessenger.h"
+#include "common/TempDir.h"
+
+using namespace velotan::cipher;
+using ::testing::_;
+using ::testing::StrictMock;
+using velotan::platform::DriveMap;
+using velotan::platform::MsgStyle;
+using velotan::testing::HasText;
+using velotan::testing::MockMessenger;
+using velotan::testing::ReadBytes;
+using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
+namespace fs = std::filesystem;
+
+TEST(KeyFile, LineFormat) {
+    EXPECT_EQ(ComposeKeyLine(7, 39), u"7UGA39");
+    EXPECT_EQ(ComposeKeyLine(-5, 0), u"-5UGA0");
+    EXPECT_EQ(ParseKeyNumber(u" 12 "), 12);
+    EXPECT_EQ(ParseKeyNumber(u"-32768"), -32768);
+    EXPECT_EQ(ParseKeyNumber(u"32768"), std::nullopt);
+    EXPECT_EQ(ParseKeyNumber(u"1.5"), std::nullopt);
+    EXPECT_EQ(ParseKeyNumber(u""), std::nullopt);
+    EXPECT_EQ(ParseKeyNumber(u"-"), std::nullopt);
+}
+
+TEST(KeyFile, LastValidLineWinsAndBadLinesAreCounted) {
+    auto scan = ParseKeyFile({u"3UGA4", u"", u"12UGA 7", u"  "});
+    ASSERT_TRUE(scan.keys);
+    EXPECT_EQ(*scan.keys, (KeyPair{12, 7}));
+    EXPECT_EQ(scan.skippedLines, 0);
+
+    scan = ParseKeyFile({u"3UGA4", u"no separator", u"99999UGA1", u"5UGAx"});
+    EXPECT_EQ(*scan.keys, (KeyPair{3, 4}));
+    EXPECT_EQ(scan.skippedLines, 3);
+
+    // Split at the first separator only.
+    scan = ParseKeyFile({u"1UGA2UGA3"});
+    EXPECT_FALSE(scan.keys);
+    EXPECT_EQ(scan.skippedLines, 1);
+}
+
+namespace {
+
+class KeyStoreTest : public ::testing::Test {
+  protected:
+    KeyStoreTest() : engine_(tmp_ / "prog", messenger_, [this] { return DriveMap(drives_); }) {
+        fs::create_directories(tmp_ / "prog");
+        // Predictable "random" draws: 1..39 for keys.
+        engine_.SetDraw([this](int lo, int hi) {
+            int v = lo + (next_++ % (hi - lo + 1));
+            return v;
+        });
+    }
+    fs::path Store(const fs::path& root) { return root / "mxsw" / "encrypt"; }
+
+    TempDir tmp_;
+    std::map<char, fs::path> drives_;
+    StrictMock<MockMessenger> messenger_;
+    ModEncrypt engine_;
+    int next_ = 4;
+};
+
+}  // namespace
+
+TEST_F(KeyStoreTest, LastRemovableDriveWins) {
+    drives_ = {{'E', tmp_ / "e"}, {'G', tmp_ / "g"}};
+    engine_.FindRemovableDrive();
+    EXPECT_EQ(engine_.KeyStoreRoot, u"G");
+    // No drive: the root keeps its value.
+    drives_.clear();
+    engine_.FindRemovableDrive();
+    EXPECT_EQ(engine_.KeyStoreRoot, u"G");
+}
+
+TEST_F(KeyStoreTest, BuildKeysWritesOneLineToTheConfiguredFolder) {
+    const auto root = tmp_ / "keys";
+    const std::u16string rootText = root.u16string();
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    EXPECT_EQ(engine_.FirstKey, 5);
+    EXPECT_EQ(engine_.SecondKey, 6);
+    EXPECT_EQ(engine_.KeyLine, u"5UGA6");
+    EXPECT_EQ(ReadBytes(Store(root) / "chat.mx"), "5UGA6\r\n");
+    // Generating again replaces the line; the file never grows.
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    EXPECT_EQ(ReadBytes(Store(root) / "chat.mx"), "7UGA8\r\n");
+}
+
+TEST_F(KeyStoreTest, BuildKeysOnARemovableDrive) {
+    drives_ = {{'E', tmp_ / "e"}, {'G', tmp_ / "g"}};
+    ASSERT_TRUE(engine_.BuildKeys(u""));
+    EXPECT_EQ(engine_.KeyStoreRoot, u"G");
+    EXPECT_EQ(ReadBytes(Store(tmp_ / "g") / "chat.mx"), "5UGA6\r\n");
+    EXPECT_FALSE(fs::exists(tmp_ / "e"));
+}
+
+TEST_F(KeyStoreTest, BuildKeysWithoutRootKeepsKeysForTheRunAndSaysSo) {
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly,
+                                   std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.BuildKeys(u""));
+    EXPECT_EQ(engine_.FirstKey, 5);
+    EXPECT_EQ(engine_.SecondKey, 6);
+}
+
+TEST_F(KeyStoreTest, FailedWriteKeepsTheOldKeysAndTellsTheUser) {
+    engine_.FirstKey = 11;
+    engine_.SecondKey = 12;
+    engine_.KeyLine = u"11UGA12";
+    // A plain file named mxsw blocks the folder.
+    WriteBytes(tmp_ / "keys" / "mxsw", "not a folder");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法创建密钥存放目录"), MsgStyle::kCritical,
+                                   std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.BuildKeys((tmp_ / "keys").u16string()));
+    EXPECT_EQ(engine_.FirstKey, 11);
+    EXPECT_EQ(engine_.SecondKey, 12);
+    EXPECT_EQ(engine_.KeyLine, u"11UGA12");
+
+    // The key file itself cannot be replaced (a folder stands in its way).
+    fs::create_directories(Store(tmp_ / "k2") / "chat.mx");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法写入密钥文件"), _, _));
+    EXPECT_FALSE(engine_.BuildKeys((tmp_ / "k2").u16string()));
+    EXPECT_EQ(engine_.FirstKey, 11);
+}
+
+TEST_F(KeyStoreTest, AMissingDriveIsReportedNotCreated) {
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法访问密钥存放位置“Q”"), _, _));
+    EXPECT_FALSE(engine_.BuildKeys(u"Q"));
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"“1”"), _, _));
+    EXPECT_EQ(engine_.LoadKeys(u"1"), LoadResult::Unavailable);
+}
+
+TEST_F(KeyStoreTest, ImportKeysWritesTheLineAndConfirms) {
+    drives_ = {{'F', tmp_ / "f"}};
+    engine_.FindRemovableDrive();
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(u"导入操作已完成！"), MsgStyle::kInformation,
+                                   std::u16string(u"操作成功")));
+    ASSERT_TRUE(engine_.ImportKeys(u"20UGA-3", 20, -3));
+    EXPECT_EQ(engine_.FirstKey, 20);
+    EXPECT_EQ(engine_.SecondKey, -3);
+    EXPECT_EQ(ReadBytes(Store(tmp_ / "f") / "chat.mx"), "20UGA-3\r\n");
+}
+
+TEST_F(KeyStoreTest, ImportKeysWithoutRootClaimsNoSuccess) {
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly,
+                                   std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.ImportKeys(u"20UGA3", 20, 3));
+    EXPECT_EQ(engine_.FirstKey, 20);
+}
+
+TEST_F(KeyStoreTest, LoadKeysReadsTheLastLine) {
+    const auto root = tmp_ / "keys";
+    WriteBytes(Store(root) / "chat.mx", "1UGA2\r\n30UGA31\r\n");
+    EXPECT_EQ(engine_.LoadKeys(root.u16string()), LoadResult::Loaded);
+    EXPECT_EQ(engine_.FirstKey, 30);
+    EXPECT_EQ(engine_.SecondKey, 31);
+    EXPECT_EQ(engine_.KeyLine, u"");  // loading does not touch the key line
+}
+
+TEST_F(KeyStoreTest, LoadKeysFromADriveLetterRoot) {
+    drives_ = {{'H', tmp_ / "h"}};
+    WriteBytes(Store(tmp_ / "h") / "chat.mx", "9UGA8");
+    EXPECT_EQ(engine_.LoadKeys(u"H"), LoadResult::Loaded);
+    EXPECT_EQ(engine_.FirstKey, 9);
+    EXPECT_EQ(engine_.LoadKeys(u""), LoadResult::Loaded);  // found by the drive scan
+}
+
+TEST_F(KeyStoreTest, LoadKeysWithoutFileOrRootKeepsKeysSilently) {
+    engine_.FirstKey = 3;
+    EXPECT_EQ(engine_.LoadKeys(u""), LoadResult::NoRoot);
+    const auto root = tmp_ / "keys";
+    EXPECT_EQ(engine_.LoadKeys(root.u16string()), LoadResult::NoKeyFile);
+    EXPECT_TRUE(fs::is_directory(Store(root)));  // the folders are made on the way
+    EXPECT_EQ(engine_.FirstKey, 3);
+}
+
+TEST_F(KeyStoreTest, BadKeyLinesAreSkippedWithAMessage) {
+    const auto root = tmp_ / "keys";
+    engine_.FirstKey = 3;
+    engine_.SecondKey = 4;
+    WriteBytes(Store(root) / "chat.mx", "garbage\r\n");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法识别"), MsgStyle::kCritical, _)).Times(2);
+    EXPECT_EQ(engine_.LoadKeys(root.u16string()), LoadResult::Unavailable);
+    EXPECT_EQ(engine_.FirstKey, 3);
+    EXPECT_EQ(engine_.SecondKey, 4);
+
+    WriteBytes(Store(root) / "chat.mx", "15UGA16\r\n70000UGA1\r\n");
+    EXPECT_EQ(engine_.LoadKeys(root.u16string()), LoadResult::Loaded);
+    EXPECT_EQ(engine_.FirstKey, 15);
+}
+
+TEST_F(KeyStoreTest, GeneratedKeysStayWithinOneToThirtyNine) {
+    ModEncrypt real(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    const auto root = (tmp_ / "keys").u16string();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(real.BuildKeys(root));
+        ASSERT_GE(real.FirstKey, 1);
+        ASSERT_LE(real.FirstKey, 39);
+        ASSERT_GE(real.SecondKey, 1);
+        ASSERT_LE(real.SecondKey, 39);
+    }
+}

@@ -1,0 +1,47 @@
+#include "cipher/NumberText.h"
+
+#include <gtest/gtest.h>
+
+using namespace velotan::cipher;
+
+TEST(NumberText, LeadingNumberReadsLikeTheClassicConversion) {
+    EXPECT_EQ(LeadingNumber(u"3693"), 3693);
+    EXPECT_EQ(LeadingNumber(u"123abc"), 123);
+    EXPECT_EQ(LeadingNumber(u" 1 2\t3\n4"), 1234);  // blanks anywhere are ignored
+    EXPECT_EQ(LeadingNumber(u"-31-96"), -31);       // a second sign ends the number
+    EXPECT_EQ(LeadingNumber(u"+7"), 7);
+    EXPECT_EQ(LeadingNumber(u"12.5e1x"), 125);
+    EXPECT_EQ(LeadingNumber(u"2E"), 2);  // an exponent without digits is not one
+    EXPECT_EQ(LeadingNumber(u".5"), 0.5);
+    EXPECT_EQ(LeadingNumber(u"abc"), 0);
+    EXPECT_EQ(LeadingNumber(u""), 0);
+    EXPECT_EQ(LeadingNumber(u"-"), 0);
+    EXPECT_EQ(LeadingNumber(u"12\r"), 12);
+    EXPECT_EQ(LeadingNumber(u"1e999"), 0);  // no infinity leaks out
+}
+
+TEST(NumberText, DoubleTextUsesFifteenSignificantDigits) {
+    EXPECT_EQ(DoubleText(3), "3");
+    EXPECT_EQ(DoubleText(-26), "-26");
+    EXPECT_EQ(DoubleText(0.5), "0.5");
+    EXPECT_EQ(DoubleText(-2.5), "-2.5");
+    EXPECT_EQ(DoubleText(1.0 / 3), "0.333333333333333");
+    EXPECT_EQ(DoubleText(3666.0 + 2.0 / 3), "3666.66666666667");
+    EXPECT_EQ(DoubleText(1e15), "1E+15");
+    EXPECT_EQ(DoubleText(0.00001), "1E-05");
+    EXPECT_EQ(DoubleText(0.0001), "0.0001");
+    EXPECT_EQ(DoubleText(0), "0");
+}
+
+TEST(NumberText, RoundsHalfToEven) {
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(2.5000001), 3);
+    EXPECT_EQ(WholeNumber(u"66.5"), 66);
+    EXPECT_EQ(WholeNumber(u"67.5"), 68);
+    EXPECT_EQ(WholeNumber(u"-5"), -5);
+    EXPECT_EQ(WholeNumber(u""), std::nullopt);
+    EXPECT_EQ(WholeNumber(u"1E"), std::nullopt);
+    EXPECT_EQ(WholeNumber(u"-"), std::nullopt);
+}

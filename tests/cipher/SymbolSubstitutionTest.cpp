@@ -1,0 +1,74 @@
+#include "cipher/SymbolSubstitution.h"
+
+#include <gtest/gtest.h>
+
+#include "cipher/ModEncrypt.h"
+#include "common/MockMessenger.h"
+#include "common/TempDir.h"
+
+using namespace velotan::cipher;
+using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
+
+namespace {
+const std::filesystem::path kShipped = std::filesystem::path(VELOTAN_DATA_DIR) / kSymbolFileName;
+}
+
+TEST(SymbolSubstitution, ReplaceAllIsLeftToRightWithoutOverlap) {
+    std::u16string t = u"aaaa";
+    ReplaceAll(t, u"aa", u"b");
+    EXPECT_EQ(t, u"bb");
+    t = u"xyz";
+    ReplaceAll(t, u"y", u"");
+    EXPECT_EQ(t, u"xz");
+    ReplaceAll(t, u"", u"q");
+    EXPECT_EQ(t, u"xz");
+}
+
+TEST(SymbolSubstitution, MarksBecomePlaceholdersAndComeBack) {
+    const std::u16string typed = u"你好，世界。";
+    const std::u16string replaced = ReplaceSymbols(typed, kShipped);
+    EXPECT_EQ(replaced, u"你好{$02,$03}世界{$02,$02}");
+    EXPECT_EQ(RestoreSymbols(replaced, kShipped), typed);
+
+    std::u16string all;
+    for (auto m : kMarks)
+        all += m;
+    EXPECT_EQ(RestoreSymbols(ReplaceSymbols(all, kShipped), kShipped), all);
+}
+
+TEST(SymbolSubstitution, TwoCharacterMarksNeedBothCharacters) {
+    EXPECT_EQ(ReplaceSymbols(u"…x……", kShipped), u"…x{$01,$06}");
+    EXPECT_EQ(ReplaceSymbols(u"—a——", kShipped), u"—a{$01,$09}");
+}
+
+TEST(SymbolSubstitution, TypedPlaceholdersTurnIntoMarks) {
+    EXPECT_EQ(RestoreSymbols(u"{$01,$01}", kShipped), u"“");
+}
+
+TEST(SymbolSubstitution, LineCountLimitsTheSubstitutions) {
+    TempDir tmp;
+    // Three lines: marks 1 to 3 are processed. Mark 3 has no entry and is
+    // deleted; mark 4 is never looked at.
+    WriteBytes(tmp / "s.ini", "[symbol]\r\n\xA1\xB0=X\r\n\xA1\xB1=Y\r\n");
+    EXPECT_EQ(ReplaceSymbols(u"“”【！", tmp / "s.ini"), u"XY！");
+    WriteBytes(tmp / "empty.ini", "");
+    EXPECT_EQ(ReplaceSymbols(u"“", tmp / "empty.ini"), u"“");
+    EXPECT_EQ(ReplaceSymbols(u"“", tmp / "missing.ini"), u"“");
+    // A folder where the file should be: nothing happens.
+    std::filesystem::create_directory(tmp / "dir.ini");
+    EXPECT_EQ(RestoreSymbols(u"{$01,$01}", tmp / "dir.ini"), u"{$01,$01}");
+}
+
+TEST(SymbolSubstitution, DecryptTextRestoresFromTheProgramFolder) {
+    TempDir tmp;
+    std::filesystem::copy_file(kShipped, tmp / kSymbolFileName);
+    velotan::testing::MockMessenger messenger;
+    ModEncrypt engine(tmp.path(), messenger, [] { return velotan::platform::DriveMap(); });
+    engine.FirstKey = 3;
+    engine.SecondKey = 7;
+    const std::u16string typed = u"心情：好。";
+    ASSERT_TRUE(engine.EncryptText(ReplaceSymbols(typed, engine.SymbolFile()) + u"F"));
+    engine.DecryptText(engine.ResultText, engine.CodeTable);
+    EXPECT_EQ(engine.ResultText, typed);
+}
