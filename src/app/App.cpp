@@ -1,0 +1,97 @@
+#include "App.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QWidget>
+
+#include "ForLoad.h"
+#include "Form1.h"
+#include "platform/Launcher.h"
+
+namespace velotan::app {
+
+App::App(std::filesystem::path programFolder, Dialogs& dialogs,
+         cipher::ModEncrypt::DriveScanner scanDrives)
+    : programFolder_(std::move(programFolder)),
+      dialogs_(dialogs),
+      cipher_(programFolder_, dialogs_, std::move(scanDrives)),
+      commonDialog_(dialogs_),
+      urlOpener_([](const std::string& url) { return platform::OpenUrl(url); }) {}
+
+App::~App() {
+    // Windows may still be open when a test or main() drops the run.
+    delete mainWindow_.data();
+    delete loginWindow_.data();
+}
+
+Form1* App::MainWindow() const {
+    return mainWindow_;
+}
+
+ForLoad* App::LoginWindow() const {
+    return loginWindow_;
+}
+
+ForLoad* App::StartLogin() {
+    auto* window = new ForLoad(*this);
+    loginWindow_ = window;
+    window->Form_Load();
+    return loginWindow_;
+}
+
+Form1* App::ShowMainWindow() {
+    if (!mainWindow_) {
+        auto* window = new Form1(*this);
+        mainWindow_ = window;
+        window->Form_Load();
+    }
+    if (mainWindow_) {
+        mainWindow_->show();
+        mainWindow_->raise();
+    }
+    return mainWindow_;
+}
+
+ForLoad* App::OpenPasswordSetting(QWidget* settingsWindow) {
+    if (!loginWindow_) {
+        auto* window = new ForLoad(*this);
+        loginWindow_ = window;
+        window->PreparePasswordSetting(settingsWindow);
+        window->Form_Load();
+    } else {
+        loginWindow_->PreparePasswordSetting(settingsWindow);
+    }
+    if (!loginWindow_ || ended_)
+        return nullptr;
+    loginWindow_->show();
+    loginWindow_->FocusNewPassword();
+    return loginWindow_;
+}
+
+void App::SetWindowOpener(AppWindow window, WindowOpener opener) {
+    openers_[window] = std::move(opener);
+}
+
+QWidget* App::OpenWindow(AppWindow window) {
+    auto it = openers_.find(window);
+    if (it == openers_.end() || !it->second)
+        return nullptr;
+    return it->second(*this);
+}
+
+bool App::OpenUrl(const std::string& url) {
+    return urlOpener_ && urlOpener_(url);
+}
+
+void App::EndProgram(int exitCode) {
+    ended_ = true;
+    exitCode_ = exitCode;
+    if (mainWindow_)
+        mainWindow_->close();
+    if (loginWindow_)
+        loginWindow_->close();
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(exitCode);
+}
+
+}  // namespace velotan::app

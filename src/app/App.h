@@ -1,0 +1,98 @@
+#pragma once
+// The application object: it owns the run's state (the cipher engine and
+// the main window's public members), creates the windows and ends the run.
+// Windows are modeless and may close and come back; what must outlive them
+// lives here.
+
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "CommonDialog1.h"
+#include "Dialogs.h"
+#include "cipher/ModEncrypt.h"
+
+class QWidget;
+
+namespace velotan::app {
+
+class Form1;
+class ForLoad;
+
+// The main window's members that live for the whole run.
+struct Form1State {
+    std::u16string ArticleTitle;
+    std::u16string ArticlePath;
+    std::u16string ArticleContent;
+    std::u16string RndNumList;
+    std::u16string USBNAME;
+    std::u16string SavedEditorText;
+    int16_t LastLength = 0;
+    int16_t CurrentLength = 0;
+    // The cipher text of this run's last encryption: a save writes ResultText
+    // only while it still holds that, never a decrypted plain text.
+    std::u16string LastCipherText;
+};
+
+// The windows that the main window opens and that later parts provide.
+enum class AppWindow { Settings, Decode, Share, Update, About };
+
+class App : public QObject {
+    Q_OBJECT
+  public:
+    using UrlOpener = std::function<bool(const std::string& url)>;
+    // Creates and shows a window; returns it, or nullptr when it did not open.
+    using WindowOpener = std::function<QWidget*(App&)>;
+
+    App(std::filesystem::path programFolder, Dialogs& dialogs,
+        cipher::ModEncrypt::DriveScanner scanDrives = {});
+    ~App() override;
+
+    const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+    Dialogs& Dlg() { return dialogs_; }
+    cipher::ModEncrypt& Cipher() { return cipher_; }
+    Form1State& MainState() { return mainState_; }
+    CommonDialog1& CommonDialog() { return commonDialog_; }
+
+    // The start: the login window, connected and waiting.
+    ForLoad* StartLogin();
+    // Shows the main window, creating it (and running its load) when it is
+    // not open.
+    Form1* ShowMainWindow();
+    // The password-setting mode of the login window, entered from the
+    // settings window, which stays disabled until the login window closes.
+    ForLoad* OpenPasswordSetting(QWidget* settingsWindow);
+
+    Form1* MainWindow() const;
+    ForLoad* LoginWindow() const;
+
+    void SetWindowOpener(AppWindow window, WindowOpener opener);
+    QWidget* OpenWindow(AppWindow window);
+
+    void SetUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+    bool OpenUrl(const std::string& url);
+
+    // Ends the run at once: every window closes and the event loop stops.
+    void EndProgram(int exitCode = 0);
+    bool Ended() const { return ended_; }
+    int ExitCode() const { return exitCode_; }
+
+  private:
+    std::filesystem::path programFolder_;
+    Dialogs& dialogs_;
+    cipher::ModEncrypt cipher_;
+    Form1State mainState_;
+    CommonDialog1 commonDialog_;
+    QPointer<Form1> mainWindow_;
+    QPointer<ForLoad> loginWindow_;
+    std::map<AppWindow, WindowOpener> openers_;
+    UrlOpener urlOpener_;
+    bool ended_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace velotan::app

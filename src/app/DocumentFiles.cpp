@@ -1,0 +1,83 @@
+#include "DocumentFiles.h"
+
+#include <system_error>
+
+#include "platform/AnsiTextFile.h"
+
+namespace velotan::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool EndsWithMxe(const std::string& name) {
+    if (name.size() < 4)
+        return false;
+    const std::string tail = name.substr(name.size() - 4);
+    return tail[0] == '.' && (tail[1] == 'm' || tail[1] == 'M') &&
+           (tail[2] == 'x' || tail[2] == 'X') && (tail[3] == 'e' || tail[3] == 'E');
+}
+
+fs::path StagedPath(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + ".velotan-new");
+}
+
+}  // namespace
+
+fs::path CompanionPath(const fs::path& document) {
+    std::string text = document.string();
+    if (EndsWithMxe(document.filename().string())) {
+        char& last = text.back();
+        last = (last == 'E') ? 'R' : 'r';
+        return fs::path(text);
+    }
+    return fs::path(text + ".mxr");
+}
+
+std::optional<DocumentText> ReadDocument(const fs::path& document, std::string* error) {
+    auto cipherLines = platform::ReadAnsiLines(document, error);
+    if (!cipherLines)
+        return std::nullopt;
+    auto tableLines = platform::ReadAnsiLines(CompanionPath(document), error);
+    if (!tableLines)
+        return std::nullopt;
+    DocumentText text;
+    for (const auto& line : *cipherLines) {
+        if (line.empty())
+            continue;
+        if (!text.cipherText.empty())
+            text.cipherText += u"\r\n";
+        text.cipherText += line;
+    }
+    for (const auto& line : *tableLines)
+        text.codeTable += line;
+    return text;
+}
+
+bool WriteDocument(const fs::path& document, const std::u16string& cipherText,
+                   const std::u16string& codeTable, std::string* error) {
+    const fs::path companion = CompanionPath(document);
+    const fs::path stagedDocument = StagedPath(document);
+    const fs::path stagedCompanion = StagedPath(companion);
+    std::error_code ec;
+    auto discard = [&] {
+        fs::remove(stagedDocument, ec);
+        fs::remove(stagedCompanion, ec);
+    };
+    if (!platform::WriteAnsiLines(stagedDocument, {cipherText}, 0644, error) ||
+        !platform::WriteAnsiLines(stagedCompanion, {codeTable}, 0644, error)) {
+        discard();
+        return false;
+    }
+    fs::rename(stagedDocument, document, ec);
+    if (!ec)
+        fs::rename(stagedCompanion, companion, ec);
+    if (ec) {
+        if (error)
+            *error = ec.message();
+        discard();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace velotan::app

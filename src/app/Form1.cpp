@@ -1,0 +1,282 @@
+#include "Form1.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QPalette>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <string>
+
+#include "App.h"
+#include "DocumentFiles.h"
+#include "FontSettings.h"
+#include "OleColor.h"
+#include "TextBox.h"
+#include "Twips.h"
+#include "WebSites.h"
+#include "WindowFonts.h"
+#include "cipher/ModEncrypt.h"
+#include "cipher/ProgramSettings.h"
+#include "cipher/SymbolSubstitution.h"
+#include "platform/AnsiTextFile.h"
+
+namespace velotan::app {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MsgStyle;
+
+constexpr int kTimerInterval = 60000;
+constexpr const char* kFirstRunMarker = "first";
+
+QString Q(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+fs::path PathOf(const QString& text) {
+    return fs::path(QFile::encodeName(text).toStdString());
+}
+
+QString PathText(const fs::path& path) {
+    return QFile::decodeName(path.string().c_str());
+}
+
+QString ReasonText(const std::string& reason) {
+    return QString::fromLocal8Bit(reason);
+}
+
+}  // namespace
+
+Form1::Form1(App& app) : app_(app), state_(app.MainState()) {
+    setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Q(kForm1Caption));
+    setFont(ProgramFont());
+    setFixedSize(TwipsSize(11160, 6450));
+
+    // The button column, from the top.
+    auto* cmdLoad = AddButton(u"载入文档(&O)", "cmdLoad", 240, 360);
+    auto* cmdEncrypt = AddButton(u"加密文档(&E)", "cmdEncrypt", 600, 360);
+    auto* cmdSave = AddButton(u"保存文档(&S)", "cmdSave", 960, 360);
+    auto* cmdEncoding = AddButton(u"解码他人文件", "cmdEncoding", 1320, 360);
+    auto* Command1 = AddButton(u"分享心情(&F)", "Command1", 1680, 375);
+    auto* cmdClear = AddButton(u"清空文本(&C)", "cmdClear", 2040, 360);
+    auto* cmdSettings = AddButton(u"多项设置(&P)", "cmdSettings", 2400, 360);
+    auto* cmdAbout = AddButton(u"关于程序(&A)", "cmdAbout", 2760, 360);
+    auto* cmdGetHelp = AddButton(u"获得帮助(&H)", "cmdGetHelp", 3120, 360);
+    auto* Command2 = AddButton(u"升级程序(&U)", "Command2", 3480, 375);
+    auto* cmdSubmit = AddButton(u"提出建议", "cmdSubmit", 3840, 360);
+
+    FrameWork = new QGroupBox(Q(kFrameCaption), this);
+    FrameWork->setObjectName(QStringLiteral("FrameWork"));
+    FrameWork->setGeometry(TwipsRect(1440, 120, 9615, 6255));
+
+    txtText1 = new TextBox(FrameWork);
+    txtText1->setObjectName(QStringLiteral("txtText1"));
+    txtText1->setGeometry(TwipsRect(120, 240, 9375, 5415));
+
+    SkiW = new SkinLabel(Q(kCountCaption), QStringLiteral("SkiW"), FrameWork);
+    SkiW->setGeometry(TwipsRect(120, 5640, 8895, 255));
+    lblV = new SkinLabel(Q(kSpeedCaption), QStringLiteral("lblV"), FrameWork);
+    lblV->setGeometry(TwipsRect(120, 5880, 5415, 255));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerInterval);
+
+    connect(cmdLoad, &QPushButton::clicked, this, &Form1::cmdLoad_Click);
+    connect(cmdEncrypt, &QPushButton::clicked, this, &Form1::cmdEncrypt_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &Form1::cmdSave_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &Form1::cmdClear_Click);
+    connect(cmdGetHelp, &QPushButton::clicked, this, &Form1::cmdGetHelp_Click);
+    connect(cmdSubmit, &QPushButton::clicked, this, &Form1::cmdSubmit_Click);
+    connect(cmdEncoding, &QPushButton::clicked, this, [this] { OpenBeside(AppWindow::Decode); });
+    connect(Command1, &QPushButton::clicked, this, [this] { OpenBeside(AppWindow::Share); });
+    connect(cmdAbout, &QPushButton::clicked, this, [this] { OpenBeside(AppWindow::About); });
+    connect(cmdSettings, &QPushButton::clicked, this, [this] { OpenInstead(AppWindow::Settings); });
+    connect(Command2, &QPushButton::clicked, this, [this] { OpenInstead(AppWindow::Update); });
+    connect(txtText1, &QPlainTextEdit::textChanged, this, &Form1::txtText1_Change);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    Timer1->start();
+}
+
+QPushButton* Form1::AddButton(const char16_t* caption, const char* name, int top, int height) {
+    auto* button = new QPushButton(Q(caption), this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(TwipsRect(120, top, 1215, height));
+    return button;
+}
+
+void Form1::Error(const QString& text) {
+    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
+}
+
+void Form1::Form_Load() {
+    const fs::path folder = app_.ProgramFolder();
+    ApplyWindowSkin(Skin1, *this, folder);
+
+    // The configured key store is read before the first-run keys are made, so
+    // that they land in it rather than wherever the drive scan points.
+    const std::u16string keyChar = cipher::ReadKeyChar(folder);
+    if (!keyChar.empty())
+        state_.USBNAME = keyChar;
+
+    const fs::path marker = folder / kFirstRunMarker;
+    if (platform::IsOrdinaryFile(marker)) {
+        // The marker goes only once the keys are safely written; otherwise
+        // the next start tries again.
+        if (app_.Cipher().BuildKeys(state_.USBNAME)) {
+            std::error_code ec;
+            fs::remove(marker, ec);
+            if (ec) {
+                Error(QStringLiteral("无法删除首次运行标记文件：\r\n") + PathText(marker) +
+                      QStringLiteral("\r\n下次启动时将重新生成密钥。请手动删除该文件。"));
+            }
+        }
+    }
+
+    app_.Cipher().LoadKeys(state_.USBNAME);
+    LoadFontSettings();
+    state_.LastLength = 0;
+}
+
+void Form1::LoadFontSettings() {
+    const FontIniValues values = ReadFontIni(app_.ProgramFolder());
+    QFont font = txtText1->font();
+    if (values.name)
+        font.setFamily(*values.name);
+    if (values.size)
+        font.setPointSizeF(*values.size);
+    if (values.bold)
+        font.setBold(*values.bold);
+    if (values.italic)
+        font.setItalic(*values.italic);
+    txtText1->setFont(font);
+    if (values.color) {
+        QPalette palette = txtText1->palette();
+        palette.setColor(QPalette::Text, FromOleColor(*values.color));
+        txtText1->setPalette(palette);
+    }
+}
+
+void Form1::cmdEncrypt_Click() {
+    cipher::ModEncrypt& engine = app_.Cipher();
+    // Keys of 0 give a cipher text nobody can ever decrypt.
+    if (engine.FirstKey == 0) {
+        Error(Q(kNoKeysMessage));
+        return;
+    }
+    // The punctuation travels as placeholders; the editor itself keeps the
+    // text as typed.
+    state_.SavedEditorText = txtText1->Text16();
+    const std::u16string substituted =
+        cipher::ReplaceSymbols(state_.SavedEditorText, engine.SymbolFile());
+    state_.ArticleContent = substituted + u"F";
+    if (!engine.EncryptText(state_.ArticleContent)) {
+        Error(Q(kTooLongMessage));
+        return;
+    }
+    state_.LastCipherText = engine.ResultText;
+}
+
+void Form1::cmdSave_Click() {
+    cipher::ModEncrypt& engine = app_.Cipher();
+    // Only the result of an encryption is a document; after a load or a
+    // decode ResultText holds plain text, which must not be saved as one.
+    if (engine.ResultText.empty() || engine.ResultText != state_.LastCipherText) {
+        Error(Q(kNothingToSaveMessage));
+        return;
+    }
+    CommonDialog1& dialog = app_.CommonDialog();
+    dialog.DialogTitle = Q(kSaveDialogTitle);
+    dialog.Filter = Q(kDocumentFilter);
+    dialog.InitDir = PathText(app_.ProgramFolder());
+    dialog.ShowSave();
+    if (dialog.FileName.isEmpty())
+        return;
+
+    const fs::path document = PathOf(dialog.FileName);
+    std::string error;
+    if (!WriteDocument(document, engine.ResultText, engine.CodeTable, &error)) {
+        Error(QStringLiteral("无法保存加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +
+              ReasonText(error));
+        return;
+    }
+    state_.ArticleTitle = dialog.FileTitle.toStdU16String();
+    state_.ArticlePath = dialog.FileName.toStdU16String();
+}
+
+void Form1::cmdLoad_Click() {
+    const Form1State before = state_;
+    state_.ArticleContent.clear();
+    state_.RndNumList.clear();
+
+    CommonDialog1& dialog = app_.CommonDialog();
+    dialog.Filter = Q(kDocumentFilter);
+    dialog.ShowOpen();
+    state_.ArticleTitle = dialog.FileTitle.toStdU16String();
+    state_.ArticlePath = dialog.FileName.toStdU16String();
+    if (state_.ArticlePath.empty())
+        return;
+
+    std::string error;
+    auto document = ReadDocument(PathOf(dialog.FileName), &error);
+    if (!document) {
+        state_ = before;
+        Error(QStringLiteral("无法读取加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +
+              ReasonText(error));
+        return;
+    }
+    FrameWork->setTitle(Q(kFrameCaption) + QStringLiteral(" 当前编辑《") + dialog.FileTitle +
+                        QStringLiteral("》"));
+    state_.ArticleContent = std::move(document->cipherText);
+    state_.RndNumList = std::move(document->codeTable);
+    app_.Cipher().DecryptText(state_.ArticleContent, state_.RndNumList);
+    txtText1->SetText16(app_.Cipher().ResultText);
+}
+
+void Form1::cmdClear_Click() {
+    FrameWork->setTitle(Q(kFrameCaption));
+    txtText1->SetText(QString());
+}
+
+void Form1::txtText1_Change() {
+    SkiW->setText(Q(kCountCaption) + QString::number(txtText1->Text().size()));
+}
+
+void Form1::Timer1_Timer() {
+    // The lengths are 16-bit; a longer editor counts as the largest length.
+    const qsizetype length = txtText1->Text().size();
+    state_.CurrentLength = static_cast<int16_t>(std::min<qsizetype>(length, INT16_MAX));
+    lblV->setText(Q(kSpeedCaption) +
+                  QString::number(int(state_.CurrentLength) - int(state_.LastLength)));
+    state_.LastLength = state_.CurrentLength;
+}
+
+void Form1::OpenWebPage(const char* path) {
+    const std::string url = std::string(kMakerSite) + path;
+    if (!app_.OpenUrl(url)) {
+        Error(QStringLiteral("无法打开网页：") + QString::fromStdString(url));
+    }
+}
+
+void Form1::cmdGetHelp_Click() {
+    OpenWebPage(kHomePagePath);
+}
+
+void Form1::cmdSubmit_Click() {
+    OpenWebPage(kSuggestionPagePath);
+}
+
+void Form1::OpenBeside(AppWindow window) {
+    app_.OpenWindow(window);
+}
+
+void Form1::OpenInstead(AppWindow window) {
+    // The settings and update windows take this window's place.
+    if (app_.OpenWindow(window))
+        close();
+}
+
+}  // namespace velotan::app

@@ -1,0 +1,75 @@
+#pragma once
+// The main window: the editor, the encrypt, save and load commands, and the
+// buttons to every other window. Its load is the program's start-up work.
+// Its state lives in the App, so closing the window loses only the controls.
+
+#include <QWidget>
+
+#include "Skin.h"
+
+class QGroupBox;
+class QPushButton;
+class QTimer;
+
+namespace velotan::app {
+
+class App;
+class TextBox;
+struct Form1State;
+enum class AppWindow;
+
+inline constexpr const char16_t* kForm1Caption =
+    u"青岚心情加密器 - Powered By Orvan From Mirelsoftware.";
+inline constexpr const char16_t* kFrameCaption = u"文本区";
+inline constexpr const char16_t* kSpeedCaption = u"输入速度（个/min）：";
+inline constexpr const char16_t* kCountCaption = u"字数统计：";
+inline constexpr const char16_t* kDocumentFilter = u"青岚加密文件(*.mxe)|*.mxe";
+inline constexpr const char16_t* kSaveDialogTitle =
+    u"保存加密文件 - 青岚心情加密器 - Powered By Orvan From Mirelsoftware.";
+inline constexpr const char16_t* kNoKeysMessage =
+    u"尚未生成或导入密钥，无法加密！请先在“多项设置”中生成或导入密钥。";
+inline constexpr const char16_t* kTooLongMessage =
+    u"文本过长，无法加密！加密的文本不能超过 32767 个字符（每个中文标点按 9 "
+    u"个字符计），请分段加密。";
+inline constexpr const char16_t* kNothingToSaveMessage =
+    u"没有可保存的加密结果，请先加密文本后再保存！";
+
+class Form1 : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Form1(App& app);
+
+    // Public members other windows use.
+    TextBox* txtText1 = nullptr;
+    QGroupBox* FrameWork = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // Event handlers.
+    void Form_Load();
+    void cmdEncrypt_Click();
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void cmdClear_Click();
+    void txtText1_Change();
+    void Timer1_Timer();
+    void cmdGetHelp_Click();
+    void cmdSubmit_Click();
+
+    // Applies Font.ini to the editor.
+    void LoadFontSettings();
+
+  private:
+    QPushButton* AddButton(const char16_t* caption, const char* name, int top, int height);
+    void OpenBeside(AppWindow window);
+    void OpenInstead(AppWindow window);
+    void OpenWebPage(const char* path);
+    void Error(const QString& text);
+
+    App& app_;
+    Form1State& state_;
+    Skin Skin1;
+    SkinLabel* lblV = nullptr;
+    SkinLabel* SkiW = nullptr;
+};
+
+}  // namespace velotan::app
