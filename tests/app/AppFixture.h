@@ -1,0 +1,71 @@
+#pragma once
+// A fresh program folder per test (database, symbol table, key store) and an
+// App on the offscreen platform, answered by ScriptedDialogs.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "ScriptedDialogs.h"
+#include "app/App.h"
+
+namespace velotan::app::test {
+
+// One QApplication for the whole test program, on the offscreen platform.
+QApplication& QtApp();
+
+// Lets deleteLater() and pending events run.
+void ProcessEvents();
+
+// A folder that disappears with the test.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& file);
+QString QPath(const std::filesystem::path& path);
+
+template <typename T>
+T* Find(QWidget* root, const char* name) {
+    return root ? root->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+}
+
+class AppFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The program folder as installed: database with one empty row and the
+    // shipped symbolhandle.ini; a key store configured in settings.ini.
+    std::filesystem::path Folder() const { return temp_.Path() / "program"; }
+    std::filesystem::path Store() const { return temp_.Path() / "store"; }
+    std::filesystem::path DatabaseFile() const;
+    std::filesystem::path KeyFile() const;
+    void ConfigureKeyStore();
+    void WriteKeyFile(const std::string& line);
+    // Sets the stored 口令 value (already Base64) as the only row.
+    void SetStoredValue(const std::string& value);
+    std::string StoredValue();
+    int RowCount();
+    void ExecSql(const std::string& sql);
+
+    App& MakeApp();
+
+    TempFolder temp_;
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<App> app_;
+};
+
+}  // namespace velotan::app::test
