@@ -33,6 +33,8 @@ ForLoad* App::LoginWindow() const {
 }
 
 ForLoad* App::StartLogin() {
+    if (loginWindow_ && !loginWindow_->Unloaded())
+        return loginWindow_;
     auto* window = new ForLoad(*this);
     loginWindow_ = window;
     window->Form_Load();
@@ -40,6 +42,9 @@ ForLoad* App::StartLogin() {
 }
 
 Form1* App::ShowMainWindow() {
+    // A closed window waits for its deletion; showing means a new one.
+    if (mainWindow_ && mainWindow_->Unloaded())
+        mainWindow_ = nullptr;
     if (!mainWindow_) {
         auto* window = new Form1(*this);
         mainWindow_ = window;
@@ -53,6 +58,8 @@ Form1* App::ShowMainWindow() {
 }
 
 ForLoad* App::OpenPasswordSetting(QWidget* settingsWindow) {
+    if (loginWindow_ && loginWindow_->Unloaded())
+        loginWindow_ = nullptr;
     if (!loginWindow_) {
         auto* window = new ForLoad(*this);
         loginWindow_ = window;

@@ -52,6 +52,8 @@ class ForLoad : public QWidget {
     void FocusNewPassword();
 
     const std::u16string& ConnectionString() const { return ConnectionString_; }
+    // True once the window has closed; it is deleted soon after.
+    bool Unloaded() const { return unloaded_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

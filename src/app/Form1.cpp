@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QPalette>
@@ -267,6 +268,12 @@ void Form1::cmdGetHelp_Click() {
 
 void Form1::cmdSubmit_Click() {
     OpenWebPage(kSuggestionPagePath);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    unloaded_ = true;
+    Timer1->stop();
+    event->accept();
 }
 
 void Form1::OpenBeside(AppWindow window) {

@@ -58,6 +58,12 @@ class Form1 : public QWidget {
     // Applies Font.ini to the editor.
     void LoadFontSettings();
 
+    // True once the window has closed; it is deleted soon after.
+    bool Unloaded() const { return unloaded_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     QPushButton* AddButton(const char16_t* caption, const char* name, int top, int height);
     void OpenBeside(AppWindow window);
@@ -70,6 +76,7 @@ class Form1 : public QWidget {
     Skin Skin1;
     SkinLabel* lblV = nullptr;
     SkinLabel* SkiW = nullptr;
+    bool unloaded_ = false;
 };
 
 }  // namespace velotan::app

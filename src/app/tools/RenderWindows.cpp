@@ -1,0 +1,105 @@
+// Renders the login and main windows into PNG files, for a person to look at:
+//   velotan-app-screens <output folder>
+// Runs on any Qt platform; scripts/screenshots uses the offscreen one.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/App.h"
+#include "app/ForLoad.h"
+#include "app/Form1.h"
+#include "app/PasswordDatabase.h"
+#include "app/TextBox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace velotan::app;
+
+// Nothing is asked while rendering; anything asked is printed.
+class SilentDialogs : public Dialogs {
+  public:
+    velotan::platform::MsgResult MsgBox(const std::u16string& prompt, int,
+                                        const std::u16string& title) override {
+        std::fprintf(stderr, "message: %s: %s\n",
+                     QString::fromStdU16String(title).toUtf8().constData(),
+                     QString::fromStdU16String(prompt).toUtf8().constData());
+        return velotan::platform::MsgResult::Ok;
+    }
+    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    QString ShowOpen(const FileDialogRequest&) override { return {}; }
+    QString ShowSave(const FileDialogRequest&) override { return {}; }
+    std::optional<FontChoice> ShowFont(const FontChoice&) override { return std::nullopt; }
+    std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
+};
+
+bool Save(QWidget* window, const QDir& out, const char* name) {
+    QApplication::processEvents();
+    const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    if (!window || !window->grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", file.toUtf8().constData());
+        return false;
+    }
+    std::printf("%s\n", file.toUtf8().constData());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: velotan-app-screens <output folder>\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    out.mkpath(QStringLiteral("."));
+
+    // A program folder as installed: skin, symbols, empty password database.
+    QTemporaryDir temp;
+    const fs::path folder = fs::path(temp.path().toStdString());
+    const fs::path data = VELOTAN_DATA_DIR;
+    fs::copy_file(data / "Main.skn", folder / "Main.skn");
+    fs::copy_file(data / "symbolhandle.ini", folder / "symbolhandle.ini");
+    std::string error;
+    if (!PasswordDatabase::Create(folder / kDatabaseFolder / kDatabaseFileName, kDatabasePassword,
+                                  &error)) {
+        std::fprintf(stderr, "cannot create the database: %s\n", error.c_str());
+        return 1;
+    }
+
+    SilentDialogs dialogs;
+    bool ok = true;
+    {
+        App app(folder, dialogs, [] { return velotan::platform::DriveMap(); });
+        ForLoad* login = app.StartLogin();
+        login->TextPass[0]->setText(QStringLiteral("secret"));
+        ok &= Save(login, out, "login");
+        login->close();
+
+        QWidget settings;
+        ForLoad* setting = app.OpenPasswordSetting(&settings);
+        setting->TextPass[1]->setText(QStringLiteral("new"));
+        ok &= Save(setting, out, "login-password-setting");
+        setting->close();
+
+        Form1* main = app.ShowMainWindow();
+        ok &= Save(main, out, "main-empty");
+        main->txtText1->SetText(
+            QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。\r\n"
+                           "我在窗前读书，听雨声一点一点落下，心里很安静。\r\n"
+                           "Tomorrow will be sunny again — 明天见！"));
+        main->Timer1_Timer();
+        ok &= Save(main, out, "main-text");
+    }
+    return ok ? 0 : 1;
+}
