@@ -1,0 +1,208 @@
+// Pixels of the drawn panel: the twips geometry must come out as dots with
+// a one-pixel background outline between neighbours.
+
+#include "DrawLed.h"
+#include "ImageSurface.h"
+#include "LedTestSupport.h"
+#include "MyPLed.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace vxled {
+namespace {
+
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kGreen = 0xFF00FF00;
+constexpr QRgb kUnlit = 0xFF033006;  // red 3, green 48, blue 6
+
+// ---- the image surface on its own -----------------------------------------------
+
+TEST(ImageSurface, MapsTwipsToPixelsAndOutlinesWithoutTouchingTheInside) {
+    ImageSurface surface;
+    surface.setBackColor(0x000000);
+    surface.setSize(150, 150);  // 10 x 10 pixels
+    ASSERT_EQ(surface.image().size(), QSize(10, 10));
+    EXPECT_EQ(surface.image().pixel(5, 5), kBlack);
+
+    surface.fillBox(75, 74, 15, 15, 0x00FF00);  // corners in either order
+    surface.outlineBox(15, 15, 75, 74, 0x0000FF);
+    const QImage& image = surface.image();
+    EXPECT_EQ(image.pixel(1, 1), 0xFFFF0000);  // outline, red in 0x00BBGGRR terms
+    EXPECT_EQ(image.pixel(5, 4), 0xFFFF0000);
+    EXPECT_EQ(image.pixel(3, 3), kGreen);
+    EXPECT_EQ(image.pixel(4, 3), kGreen);
+    EXPECT_EQ(image.pixel(0, 0), kBlack);
+    EXPECT_EQ(image.pixel(6, 6), kBlack);
+}
+
+TEST(ImageSurface, ClipsBoxesThatLeaveTheImage) {
+    ImageSurface surface;
+    surface.setSize(150, 150);
+    surface.fillBox(-32768, -32768, 32767, 32767, 0xFFFFFF);
+    surface.outlineBox(-300, -300, 30, 30, 0x0000FF);
+    EXPECT_EQ(surface.image().pixel(9, 9), 0xFFFFFFFF);
+    EXPECT_EQ(surface.image().pixel(2, 1), 0xFFFF0000);
+    EXPECT_EQ(surface.image().pixel(1, 1), 0xFFFFFFFF);
+}
+
+TEST(ImageSurface, HigherPixelDensityKeepsTheTwipsGeometry) {
+    ImageSurface surface;
+    surface.setSize(2175, 295, 15.0, 2.0);
+    EXPECT_EQ(surface.image().size(), QSize(290, 39));
+    EXPECT_DOUBLE_EQ(surface.width(), 2175);
+    EXPECT_DOUBLE_EQ(surface.twipsPerDevicePixel(), 7.5);
+}
+
+// ---- the settings window's panel --------------------------------------------------
+
+// Patterns of the caption's characters, written out here so the test does not
+// lean on the glyph table it checks.
+const char* const kOne =
+    "00100"
+    "01100"
+    "00100"
+    "00100"
+    "00100"
+    "00100"
+    "01110";
+const char* const kTwo =
+    "01110"
+    "10001"
+    "00001"
+    "00110"
+    "01000"
+    "10000"
+    "11111";
+const char* const kDot =
+    "00000"
+    "00000"
+    "00000"
+    "00000"
+    "00000"
+    "00000"
+    "00100";
+const char* const kZero =
+    "01110"
+    "10001"
+    "10011"
+    "10101"
+    "11001"
+    "10001"
+    "01110";
+
+int px(int twips) {
+    return static_cast<int>(std::floor(twips / 15.0));
+}
+
+class SettingsPanelPixels : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ensureApplication();
+        control_ = std::make_unique<MyPLed>();
+        control_->setObjectName(QStringLiteral("lblChar"));
+        control_->resize(145, 25);  // 2175 x 375 twips
+        control_->show();
+        ASSERT_DOUBLE_EQ(control_->Picture1()->twipsPerPixel(), 15.0);
+        ASSERT_EQ(control_->PutProperty(MyPLedDispId::Caption, QStringLiteral("12.200")), S_OK);
+        image_ = control_->Picture1()->image();
+        ASSERT_EQ(image_.size(), QSize(145, 20));
+    }
+
+    // Pixel box of dot (r, c) of cell i, borders included.
+    static QRect dotPixels(int cell, int r, int c) {
+        const int x1 = 5 + (c - 1) * 41 + cell * 246;
+        const int y1 = 5 + (r - 1) * 41;
+        return QRect(QPoint(px(x1), px(y1)), QPoint(px(x1 + 41), px(y1 + 41)));
+    }
+
+    std::unique_ptr<MyPLed> control_;
+    QImage image_;
+};
+
+TEST_F(SettingsPanelPixels, HandPickedDotsOfTheFirstCharacter) {
+    // "1", row 1 = 00100. Dot (1,3) spans x 87..128, y 5..46 twips, i.e.
+    // pixels 5..8 x 0..3 with a lit inside of 6..7 x 1..2.
+    EXPECT_EQ(image_.pixel(6, 1), kGreen);
+    EXPECT_EQ(image_.pixel(7, 2), kGreen);
+    EXPECT_EQ(image_.pixel(5, 1), kBlack);
+    EXPECT_EQ(image_.pixel(8, 1), kBlack);
+    EXPECT_EQ(image_.pixel(6, 0), kBlack);
+    EXPECT_EQ(image_.pixel(6, 3), kBlack);
+    // Dot (1,1) is unlit: x 5..46 -> pixels 0..3, inside 1..2.
+    EXPECT_EQ(image_.pixel(1, 1), kUnlit);
+    EXPECT_EQ(image_.pixel(2, 2), kUnlit);
+    // The bottom row of the surface is the last row's outline.
+    for (int x = 0; x < image_.width(); ++x) {
+        ASSERT_EQ(image_.pixel(x, 19), kBlack) << x;
+    }
+}
+
+TEST_F(SettingsPanelPixels, EveryDotOfTheCaptionShowsItsPattern) {
+    const char* const caption[] = {kOne, kTwo, kDot, kTwo, kZero, kZero};
+    int lit = 0;
+    for (int cell = 0; cell < 6; ++cell) {
+        for (int r = 1; r <= 7; ++r) {
+            for (int c = 1; c <= 5; ++c) {
+                const bool on = caption[cell][(r - 1) * 5 + (c - 1)] == '1';
+                const QRect box = dotPixels(cell, r, c);
+                for (int y = box.top() + 1; y < box.bottom(); ++y) {
+                    for (int x = box.left() + 1; x < box.right(); ++x) {
+                        ASSERT_EQ(image_.pixel(x, y), on ? kGreen : kUnlit)
+                            << "cell " << cell << " dot " << r << "," << c << " pixel " << x << ","
+                            << y;
+                        lit += on;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(lit, 0);
+}
+
+TEST_F(SettingsPanelPixels, NeighbouringDotsAreSeparatedByBlackOutlines) {
+    // Every boundary between two grid columns and two grid rows is one black
+    // pixel line, whether the dots on either side are lit or not.
+    for (int k = 0; k <= 53; ++k) {
+        const int x = px(5 + k * 41);
+        if (x >= image_.width()) {
+            break;
+        }
+        for (int y = 0; y < image_.height(); ++y) {
+            ASSERT_EQ(image_.pixel(x, y), kBlack) << "column line " << k << " at " << x << "," << y;
+        }
+    }
+    for (int r = 0; r <= 7; ++r) {
+        const int y = px(5 + r * 41);
+        for (int x = 0; x < image_.width(); ++x) {
+            ASSERT_EQ(image_.pixel(x, y), kBlack) << "row line " << r << " at " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(SettingsPanelPixels, EmptyColumnsAndTheRestShowTheUnlitGrid) {
+    // The sixth column of each cell and everything after the caption.
+    for (int cell = 0; cell < 8; ++cell) {
+        const QRect box = dotPixels(cell, 4, 6);
+        if (box.right() >= image_.width()) {
+            break;
+        }
+        EXPECT_EQ(image_.pixel(box.left() + 1, box.top() + 1), kUnlit) << cell;
+    }
+    const QRect after = dotPixels(6, 1, 1);
+    EXPECT_EQ(image_.pixel(after.left() + 1, after.top() + 1), kUnlit);
+}
+
+TEST_F(SettingsPanelPixels, StripBelowTheSurfaceIsTheControlsOwn) {
+    const QImage whole = control_->grab().toImage();
+    ASSERT_EQ(whole.height(), 25);
+    const QRgb strip = whole.pixel(20, 23);
+    EXPECT_NE(strip, kBlack);
+    EXPECT_NE(strip, kUnlit);
+    EXPECT_EQ(strip, control_->palette().color(control_->backgroundRole()).rgb());
+}
+
+}  // namespace
+}  // namespace vxled
