@@ -1,8 +1,10 @@
 #include "Cipher.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "NumberText.h"
@@ -15,27 +17,107 @@ namespace {
 constexpr std::array<char16_t, 10> kSymbols = {u'|', u'~', u'!', u'@', u'}',
                                                u'$', u'%', u'^', u'{', u'*'};
 
-void AppendSymbols(std::u16string& out, long long value) {
-    char buf[24];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;
-    for (char* p = buf; p != end; ++p) {
-        out.push_back(*p == '-' ? u'-' : kSymbols[static_cast<size_t>(*p - '0')]);
-    }
+// Symbol forms of 0..9999, the range nearly every element falls in.
+struct SymbolTable {
+    std::array<std::array<char16_t, 4>, 10000> text;
+    std::array<uint8_t, 10000> length;
+};
+
+const SymbolTable& Small() {
+    static const auto table = [] {
+        auto t = std::make_unique<SymbolTable>();
+        for (uint32_t v = 0; v < 10000; ++v) {
+            char buf[8];
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+            (void)ec;
+            t->length[v] = static_cast<uint8_t>(end - buf);
+            for (int i = 0; i < end - buf; ++i) {
+                t->text[v][static_cast<size_t>(i)] = kSymbols[static_cast<size_t>(buf[i] - '0')];
+            }
+        }
+        return t;
+    }();
+    return *table;
 }
 
-// The pieces in front of each separator; what follows the last one is not
-// an element of its own.
-std::vector<std::u16string_view> ElementsBeforeSeparators(std::u16string_view text,
-                                                          std::u16string_view sep) {
-    std::vector<std::u16string_view> parts;
+char16_t* PutSymbols(char16_t* out, long long value) {
+    if (value < 0) {
+        *out++ = u'-';
+        value = -value;
+    }
+    if (value < 10000) {
+        const SymbolTable& t = Small();
+        const auto& text = t.text[static_cast<size_t>(value)];
+        const size_t n = t.length[static_cast<size_t>(value)];
+        for (size_t i = 0; i < 4; ++i) {
+            out[i] = text[i];  // the buffer has room; only n of them count
+        }
+        return out + n;
+    }
+    // Every value of the format fits 32 bits.
+    auto v = static_cast<uint32_t>(value);
+    char16_t buf[10];
+    int n = 0;
+    do {
+        buf[n++] = kSymbols[v % 10];
+        v /= 10;
+    } while (v > 0);
+    while (n > 0) {
+        *out++ = buf[--n];
+    }
+    return out;
+}
+
+// Appends a three-letter separator.
+char16_t* PutSeparator(char16_t* out, std::u16string_view sep) {
+    out[0] = sep[0];
+    out[1] = sep[1];
+    out[2] = sep[2];
+    return out + 3;
+}
+
+// Digit value of a symbol or of a digit (both forms are read), else -1.
+constexpr std::array<int8_t, 128> kDigitOf = [] {
+    std::array<int8_t, 128> t{};
+    for (auto& v : t) {
+        v = -1;
+    }
+    for (int d = 0; d < 10; ++d) {
+        t[static_cast<size_t>('0' + d)] = static_cast<int8_t>(d);
+        t[kSymbols[static_cast<size_t>(d)]] = static_cast<int8_t>(d);
+    }
+    return t;
+}();
+
+// Calls `fn` with the value of each element that stands in front of a
+// separator: the leading number of the element once symbols are read as
+// digits. What follows the last separator is not an element of its own.
+template <typename Fn>
+void ForEachElementValue(std::u16string_view text, std::u16string_view sep, Fn&& fn) {
+    const size_t n = text.size();
     size_t start = 0;
-    for (size_t pos = text.find(sep); pos != std::u16string_view::npos;
-         pos = text.find(sep, start)) {
-        parts.push_back(text.substr(start, pos - start));
+    while (start < n) {
+        // The common case: nothing but symbols up to the separator.
+        size_t i = start;
+        int64_t v = 0;
+        while (i < n && text[i] < 128 && kDigitOf[text[i]] >= 0) {
+            v = v * 10 + kDigitOf[text[i]];
+            ++i;
+        }
+        const size_t digits = i - start;
+        if (digits > 0 && digits <= 15 && text.substr(i, sep.size()) == sep) {
+            fn(static_cast<double>(v));
+            start = i + sep.size();
+            continue;
+        }
+        // Anything else takes the general reader.
+        const size_t pos = text.find(sep, start);
+        if (pos == std::u16string_view::npos) {
+            return;
+        }
+        fn(LeadingNumber(SymbolsToDigits(text.substr(start, pos - start))));
         start = pos + sep.size();
     }
-    return parts;
 }
 
 bool ValidTrailByte(int b) {
@@ -66,41 +148,20 @@ char16_t DigitSymbol(char16_t digit) {
 }
 
 std::u16string SymbolsToDigits(std::u16string_view text) {
+    static const auto table = [] {
+        std::array<char16_t, 128> t{};
+        for (char16_t c = 0; c < 128; ++c) {
+            t[c] = c;
+        }
+        for (char16_t d = 0; d < 10; ++d) {
+            t[kSymbols[d]] = static_cast<char16_t>(u'0' + d);
+        }
+        return t;
+    }();
     std::u16string out(text);
     for (char16_t& c : out) {
-        switch (c) {
-            case u'~':
-                c = u'1';
-                break;
-            case u'!':
-                c = u'2';
-                break;
-            case u'@':
-                c = u'3';
-                break;
-            case u'}':
-                c = u'4';
-                break;
-            case u'$':
-                c = u'5';
-                break;
-            case u'%':
-                c = u'6';
-                break;
-            case u'^':
-                c = u'7';
-                break;
-            case u'{':
-                c = u'8';
-                break;
-            case u'*':
-                c = u'9';
-                break;
-            case u'|':
-                c = u'0';
-                break;
-            default:
-                break;
+        if (c < 128) {
+            c = table[c];
         }
     }
     return out;
@@ -108,78 +169,132 @@ std::u16string SymbolsToDigits(std::u16string_view text) {
 
 std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, int16_t secondKey,
                                   const OffsetSource& offsets) {
-    if (plain.size() > kMaxPlainLength)
+    if (plain.size() > kMaxPlainLength) {
         return std::nullopt;
+    }
+    const std::vector<int16_t> values = encoding::AnsiValues(plain);
+    // Widest elements: a code of "-3196" + offset, and 26 * -32768 - 32768,
+    // each with its separator.
+    // Room for the widest elements (plus slack for the four-unit copies);
+    // cut to size at the end.
     CipherPair out;
-    out.cipherText.reserve(plain.size() * 8);
-    out.codeTable.reserve(plain.size() * 6);
-    for (int16_t value : encoding::AnsiValues(plain)) {
+    out.cipherText.resize(values.size() * 8 + 4);
+    out.codeTable.resize(values.size() * 11 + 4);
+    char16_t* c = out.cipherText.data();
+    char16_t* t = out.codeTable.data();
+    for (size_t i = 0; i < values.size(); ++i) {
         const int offset = offsets();
         // Offsets and keys are 16-bit at most, so the double is always whole
         // and exact; it is written as an integer.
         const double tableValue = static_cast<double>(offset) * firstKey + secondKey;
-        if (!out.codeTable.empty())
-            out.codeTable.append(kTableSeparator);
-        AppendSymbols(out.codeTable, static_cast<long long>(tableValue));
-        if (!out.cipherText.empty())
-            out.cipherText.append(kCipherSeparator);
-        AppendSymbols(out.cipherText, static_cast<long long>(CharacterCode(value)) + offset);
+        if (i > 0) {
+            t = PutSeparator(t, kTableSeparator);
+            c = PutSeparator(c, kCipherSeparator);
+        }
+        t = PutSymbols(t, static_cast<long long>(tableValue));
+        c = PutSymbols(c, static_cast<long long>(CharacterCode(values[i])) + offset);
     }
+    out.cipherText.resize(static_cast<size_t>(c - out.cipherText.data()));
+    out.codeTable.resize(static_cast<size_t>(t - out.codeTable.data()));
     return out;
 }
 
+namespace {
+
+// Reads the lead and trail bytes from the decimal text of v, the way the
+// format defines it: characters 1-2 and 3-6, each read as a whole number
+// plus 160. A byte that would fall outside 0..255 keeps its old value.
+void SplitIntoBytes(double v, int& lead, int& trail) {
+    auto setIf = [](int& byte, std::optional<int64_t> n) {
+        if (n && *n + 160 >= 0 && *n + 160 <= 255) {
+            byte = static_cast<int>(*n + 160);
+        }
+    };
+    if (v == std::trunc(v) && v >= 100 && v < 1e15) {
+        // Plain digits: the parts follow from the number itself.
+        auto n = static_cast<uint64_t>(v);
+        uint64_t scale = 1;  // 10^(digits - 2)
+        int digits = 2;
+        for (uint64_t x = n / 100; x > 0; x /= 10) {
+            scale *= 10;
+            ++digits;
+        }
+        setIf(lead, static_cast<int64_t>(n / scale));
+        // Characters 3 to 6: the digits after the first two, at most four.
+        uint64_t rest = n % scale;
+        for (int d = digits; d > 6; --d) {
+            rest /= 10;
+        }
+        setIf(trail, static_cast<int64_t>(rest));
+        return;
+    }
+    const std::string text = DoubleText(v);
+    const std::u16string t(text.begin(), text.end());
+    setIf(lead, WholeNumber(std::u16string_view(t).substr(0, 2)));
+    if (t.size() > 2) {
+        setIf(trail, WholeNumber(std::u16string_view(t).substr(2, 4)));
+    }
+}
+
+double OffsetFrom(double element, int16_t firstKey, int16_t secondKey) {
+    if (firstKey == 0) {
+        return 0.0;  // the division fails; the offset counts as 0
+    }
+    double offset = (element - secondKey) / firstKey;
+    // The offset travels as decimal text; a whole one survives unchanged, a
+    // fraction keeps only the digits its text form has.
+    if (!(offset == std::trunc(offset) && std::fabs(offset) < 1e15)) {
+        const std::string t = DoubleText(offset);
+        offset = LeadingNumber(std::u16string(t.begin(), t.end()));
+    }
+    return offset;
+}
+
+}  // namespace
+
 std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeTable,
                        int16_t firstKey, int16_t secondKey) {
-    const std::u16string cipherDigits = SymbolsToDigits(cipherText);
-    const std::u16string tableDigits = SymbolsToDigits(codeTable);
-
     std::vector<double> offsets;
-    for (auto e : ElementsBeforeSeparators(tableDigits, kTableSeparator)) {
-        if (firstKey == 0) {
-            offsets.push_back(0.0);  // the division fails; the offset counts as 0
-            continue;
+    offsets.reserve(codeTable.size() / 4);
+    // Table elements take few distinct values (26 offsets per key pair), so
+    // each division is done once.
+    constexpr size_t kMemo = 4096;
+    std::vector<double> memo(kMemo, std::nan(""));
+    ForEachElementValue(codeTable, kTableSeparator, [&](double e) {
+        if (!(e >= 0 && e < kMemo && e == std::trunc(e))) {
+            offsets.push_back(OffsetFrom(e, firstKey, secondKey));
+            return;
         }
-        double offset = (LeadingNumber(e) - secondKey) / firstKey;
-        // The offset travels as decimal text; a whole one survives unchanged,
-        // a fraction keeps only the digits its text form has.
-        if (!(offset == std::trunc(offset) && std::fabs(offset) < 1e15)) {
-            std::string t = DoubleText(offset);
-            offset = LeadingNumber(std::u16string(t.begin(), t.end()));
+        double& known = memo[static_cast<size_t>(e)];
+        if (std::isnan(known)) {
+            known = OffsetFrom(e, firstKey, secondKey);  // never NaN itself
         }
-        offsets.push_back(offset);
-    }
+        offsets.push_back(known);
+    });
 
-    const auto elements = ElementsBeforeSeparators(cipherDigits, kCipherSeparator);
     std::string bytes;
-    bytes.reserve(elements.size() * 2);
+    bytes.reserve(cipherText.size() / 2);
     // Bytes that cannot be set keep the value they had for the previous
     // character of this call.
     int lead = 0;
     int trail = 0;
-    for (size_t i = 0; i < elements.size(); ++i) {
+    size_t i = 0;
+    ForEachElementValue(cipherText, kCipherSeparator, [&](double e) {
         const double offset = i < offsets.size() ? offsets[i] : 0.0;
-        const double v = LeadingNumber(elements[i]) - offset;
+        ++i;
+        const double v = e - offset;
         if (v >= 0 && v <= 127) {
             bytes.push_back(static_cast<char>(static_cast<int>(RoundHalfEven(v))));
-            continue;
+            return;
         }
-        const std::string text = DoubleText(v);
-        const std::u16string t(text.begin(), text.end());
-        if (auto n = WholeNumber(t.substr(0, 2)); n && *n + 160 >= 0 && *n + 160 <= 255) {
-            lead = static_cast<int>(*n + 160);
-        }
-        if (t.size() > 2) {
-            if (auto n = WholeNumber(t.substr(2, 4)); n && *n + 160 >= 0 && *n + 160 <= 255) {
-                trail = static_cast<int>(*n + 160);
-            }
-        }
+        SplitIntoBytes(v, lead, trail);
         if (ValidLeadByte(lead) && ValidTrailByte(trail)) {
             bytes.push_back(static_cast<char>(lead));
             bytes.push_back(static_cast<char>(trail));
         } else {
             bytes.push_back('?');  // no double-byte character of the code page
         }
-    }
+    });
     return encoding::FromCp936(bytes);
 }
 

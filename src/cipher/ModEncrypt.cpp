@@ -1,7 +1,5 @@
 #include "ModEncrypt.h"
 
-#include <random>
-
 #include "Cipher.h"
 #include "KeyFile.h"
 #include "SymbolSubstitution.h"
@@ -33,11 +31,8 @@ ModEncrypt::ModEncrypt(fs::path programFolder, platform::Messenger& messenger,
     : programFolder_(std::move(programFolder)),
       messenger_(messenger),
       scanDrives_(scanDrives ? std::move(scanDrives) : [] { return platform::DriveMap::Scan(); }) {
-    // One generator for the run, seeded once from the system's entropy.
-    auto engine = std::make_shared<std::mt19937>(std::random_device{}());
-    draw_ = [engine](int lo, int hi) {
-        return std::uniform_int_distribution<int>(lo, hi)(*engine);
-    };
+    // One generator for the run, seeded once.
+    draw_ = [this](int lo, int hi) { return random_.Between(lo, hi); };
 }
 
 fs::path ModEncrypt::SymbolFile() const {

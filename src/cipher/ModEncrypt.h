@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "UniformRandom.h"
 #include "platform/DriveMap.h"
 #include "platform/Messenger.h"
 
@@ -33,6 +34,8 @@ class ModEncrypt {
 
     ModEncrypt(std::filesystem::path programFolder, platform::Messenger& messenger,
                DriveScanner scanDrives = {});
+    ModEncrypt(const ModEncrypt&) = delete;
+    ModEncrypt& operator=(const ModEncrypt&) = delete;
 
     // State of the run, read and set by the windows.
     std::u16string KeyStoreRoot;
@@ -89,6 +92,7 @@ class ModEncrypt {
     platform::Messenger& messenger_;
     DriveScanner scanDrives_;
     platform::DriveMap drives_;
+    UniformRandom random_;
     Draw draw_;
 };
 

@@ -1,6 +1,7 @@
 #include "SymbolSubstitution.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "ModReadFromIni.h"
 #include "platform/AnsiTextFile.h"
@@ -8,18 +9,98 @@
 namespace velotan::cipher {
 namespace {
 
+struct Substitution {
+    std::u16string_view key;
+    std::u16string value;
+};
+
+bool Overlap(std::u16string_view a, std::u16string_view b) {
+    // A proper suffix of a that begins b.
+    for (size_t len = 1; len < a.size() && len <= b.size(); ++len) {
+        if (a.substr(a.size() - len) == b.substr(0, len)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The substitutions run one after the other, each on the result of the
+// last. When no two keys can overlap and no value is empty or shares a
+// character with any key, no step can create or destroy a match of another,
+// and one pass over the text gives the same result.
+bool OnePassIsExact(const std::vector<Substitution>& subs) {
+    for (const auto& a : subs) {
+        if (a.value.empty()) {
+            return false;
+        }
+        for (const auto& b : subs) {
+            if (Overlap(a.key, b.key) ||
+                (&a != &b && b.key.find(a.key) != std::u16string_view::npos)) {
+                return false;
+            }
+            if (a.value.find_first_of(b.key) != std::u16string::npos) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::u16string OnePass(const std::u16string& text, const std::vector<Substitution>& subs) {
+    std::u16string out;
+    out.reserve(text.size());
+    const std::u16string_view view(text);
+    // Most characters start no key; a bitmap of first characters says so at
+    // a glance.
+    std::vector<bool> starts(0x10000, false);
+    for (const auto& sub : subs) {
+        starts[sub.key[0]] = true;
+    }
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!starts[text[i]]) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        const Substitution* hit = nullptr;
+        for (const auto& sub : subs) {
+            if (sub.key[0] == text[i] && view.substr(i, sub.key.size()) == sub.key) {
+                hit = &sub;
+                break;
+            }
+        }
+        if (hit) {
+            out += hit->value;
+            i += hit->key.size();
+        } else {
+            out.push_back(text[i++]);
+        }
+    }
+    return out;
+}
+
 std::u16string Substitute(std::u16string text, const std::filesystem::path& symbolFile,
                           std::u16string_view section,
                           const std::array<std::u16string_view, 20>& keys) {
-    if (!platform::IsOrdinaryFile(symbolFile))
+    if (!platform::IsOrdinaryFile(symbolFile)) {
         return text;
+    }
     auto bytes = platform::ReadFileBytes(symbolFile);
-    if (!bytes)
+    if (!bytes) {
         return text;  // unreadable: leave the text as it is
+    }
     const IniFile ini = IniFile::Parse(*bytes);
+    // Substitution k runs only once the file's k-th line has been read.
     const size_t count = std::min<size_t>(keys.size(), platform::SplitLines(*bytes).size());
+    std::vector<Substitution> subs;
     for (size_t k = 0; k < count; ++k) {
-        ReplaceAll(text, keys[k], ini.Value(section, keys[k]));
+        subs.push_back({keys[k], ini.Value(section, keys[k])});
+    }
+    if (OnePassIsExact(subs)) {
+        return OnePass(text, subs);
+    }
+    for (const auto& sub : subs) {
+        ReplaceAll(text, sub.key, sub.value);
     }
     return text;
 }

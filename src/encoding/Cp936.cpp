@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <stdexcept>
@@ -24,26 +25,23 @@ class Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Converts as much as possible. Returns the number of input bytes consumed;
-    // `err` is 0 when everything was converted, else EILSEQ or EINVAL.
-    size_t Run(const char* in, size_t inLen, std::string& out, int& err) {
+    // Converts as much as possible into `out`, which grows by at most
+    // `maxGrowth` bytes per input byte. Returns the number of input bytes
+    // consumed; `err` is 0 when everything was converted, else EILSEQ or
+    // EINVAL.
+    template <typename Str>
+    size_t Run(const char* in, size_t inLen, Str& out, size_t maxGrowth, int& err) {
+        using Unit = typename Str::value_type;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in);
         size_t left = inLen;
-        err = 0;
-        while (left > 0) {
-            size_t oldSize = out.size();
-            size_t room = left * 2 + 16;
-            out.resize(oldSize + room);
-            char* dst = out.data() + oldSize;
-            size_t dstLeft = room;
-            size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
-            out.resize(out.size() - dstLeft);
-            if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-                err = errno;
-                break;
-            }
-        }
+        const size_t oldSize = out.size();
+        out.resize(oldSize + (inLen * maxGrowth + sizeof(Unit) - 1) / sizeof(Unit));
+        char* dst = reinterpret_cast<char*>(out.data() + oldSize);
+        size_t dstLeft = (out.size() - oldSize) * sizeof(Unit);
+        size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
+        err = rc == static_cast<size_t>(-1) ? errno : 0;
+        out.resize(out.size() - dstLeft / sizeof(Unit));
         return inLen - left;
     }
 
@@ -65,10 +63,6 @@ bool IsLeadByte(unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
 }
 
-void AppendUnit(std::string& out, char16_t c) {
-    out.append(reinterpret_cast<const char*>(&c), sizeof c);
-}
-
 }  // namespace
 
 std::string ToCp936(std::u16string_view text) {
@@ -79,7 +73,8 @@ std::string ToCp936(std::u16string_view text) {
     size_t pos = 0;
     while (pos < len) {
         int err = 0;
-        pos += ToAnsi().Run(in + pos, len - pos, out, err);
+        // Two bytes at most for each two-byte unit.
+        pos += ToAnsi().Run(in + pos, len - pos, out, 1, err);
         if (err == 0)
             break;
         // One unit that the code page cannot carry (or a broken surrogate).
@@ -87,7 +82,12 @@ std::string ToCp936(std::u16string_view text) {
         pos += sizeof(char16_t);
     }
     // 0x80 (and 0xFF) would be single bytes above 127; they have no place in
-    // the program's formats.
+    // the program's formats. 0xFF is never part of a pair; 0x80 may be a
+    // trail byte, so only a text that holds one needs the walk.
+    std::replace(out.begin(), out.end(), '\xFF', '?');
+    if (out.find('\x80') == std::string::npos) {
+        return out;
+    }
     for (size_t i = 0; i < out.size();) {
         auto b = static_cast<unsigned char>(out[i]);
         if (b < 0x80) {
@@ -103,20 +103,19 @@ std::string ToCp936(std::u16string_view text) {
 }
 
 std::u16string FromCp936(std::string_view bytes) {
-    std::string raw;
-    raw.reserve(bytes.size() * 2);
+    std::u16string out;
+    out.reserve(bytes.size());
     size_t pos = 0;
     while (pos < bytes.size()) {
         int err = 0;
-        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, raw, err);
+        // One unit at most for each byte.
+        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, out, 2, err);
         if (err == 0)
             break;
         auto b = static_cast<unsigned char>(bytes[pos]);
-        AppendUnit(raw, kReplacement);
+        out.push_back(kReplacement);
         pos += (IsLeadByte(b) && pos + 1 < bytes.size()) ? 2 : 1;
     }
-    std::u16string out(raw.size() / sizeof(char16_t), u'\0');
-    raw.copy(reinterpret_cast<char*>(out.data()), out.size() * sizeof(char16_t));
     // 0x80 decodes to the euro sign; it is not a character of the program.
     for (char16_t& c : out) {
         if (c == u'\u20AC')
@@ -126,19 +125,34 @@ std::u16string FromCp936(std::string_view bytes) {
 }
 
 std::vector<int16_t> AnsiValues(std::u16string_view text) {
-    std::string bytes = ToCp936(text);
-    std::vector<int16_t> values;
-    values.reserve(text.size());
-    for (size_t i = 0; i < bytes.size();) {
-        auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            values.push_back(static_cast<int16_t>(b));
-            ++i;
-        } else {
-            auto t = static_cast<unsigned char>(bytes[i + 1]);
-            values.push_back(static_cast<int16_t>(static_cast<uint16_t>(b << 8 | t)));
-            i += 2;
+    // The value of every UTF-16 unit, worked out once through the same
+    // conversion as ToCp936; the cipher then needs one lookup per character.
+    static const std::vector<int16_t> table = [] {
+        std::vector<int16_t> t(0x10000, static_cast<int16_t>('?'));
+        std::u16string all;
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            // Surrogates only make sense in pairs, and no pair fits the code
+            // page: alone each unit is a "?".
+            all.push_back(c >= 0xD800 && c <= 0xDFFF ? u'?' : static_cast<char16_t>(c));
         }
+        const std::string bytes = ToCp936(all);
+        size_t unit = 0;
+        for (size_t i = 0; i < bytes.size() && unit < t.size(); ++unit) {
+            auto b = static_cast<unsigned char>(bytes[i]);
+            if (b < 0x80) {
+                t[unit] = static_cast<int16_t>(b);
+                ++i;
+            } else {
+                auto trail = static_cast<unsigned char>(bytes[i + 1]);
+                t[unit] = static_cast<int16_t>(static_cast<uint16_t>(b << 8 | trail));
+                i += 2;
+            }
+        }
+        return t;
+    }();
+    std::vector<int16_t> values(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        values[i] = table[text[i]];
     }
     return values;
 }
