@@ -75,6 +75,10 @@ TEST_F(KeyStoreTest, LastRemovableDriveWins) {
     drives_.clear();
     engine_.FindRemovableDrive();
     EXPECT_EQ(engine_.KeyStoreRoot, u"G");
+    // A, B and C are never considered, whatever stands behind them.
+    drives_ = {{'A', tmp_ / "a"}, {'B', tmp_ / "b"}, {'C', tmp_ / "c"}};
+    engine_.FindRemovableDrive();
+    EXPECT_EQ(engine_.KeyStoreRoot, u"G");
 }
 
 TEST_F(KeyStoreTest, BuildKeysWritesOneLineToTheConfiguredFolder) {
