@@ -29,29 +29,22 @@ std::string Collect(std::u16string_view text, size_t& end) {
         skip();
     }
     bool digits = false;
-    while (i < text.size()) {
-        if (IsDigit(text[i])) {
-            num.push_back(static_cast<char>(text[i++]));
-            digits = true;
-        } else if (IsBlank(text[i])) {
-            ++i;
-        } else {
-            break;
-        }
-    }
-    if (i < text.size() && text[i] == u'.') {
-        num.push_back('.');
-        ++i;
-        while (i < text.size()) {
+    // Digits, with blanks between them ignored.
+    auto readDigits = [&] {
+        for (; i < text.size(); ++i) {
             if (IsDigit(text[i])) {
-                num.push_back(static_cast<char>(text[i++]));
+                num.push_back(static_cast<char>(text[i]));
                 digits = true;
-            } else if (IsBlank(text[i])) {
-                ++i;
-            } else {
+            } else if (!IsBlank(text[i])) {
                 break;
             }
         }
+    };
+    readDigits();
+    if (i < text.size() && text[i] == u'.') {
+        num.push_back('.');
+        ++i;
+        readDigits();
     }
     end = i;
     if (!digits) {
