@@ -218,6 +218,21 @@ TEST_F(MyPLedTest, PressOnTheSurfaceReleasedElsewhereIsNoClick) {
     EXPECT_EQ(sink.clicks, 0);
 }
 
+TEST_F(MyPLedTest, DoubleClickRaisesOneClick) {
+    auto control = shownControl(2175, 375);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(control.get()));
+    CountingSink sink;
+    control->Advise(&sink);
+    // What a real double click delivers: press, release, press, double
+    // click, release. (QTest's mouseDClick sends the double click alone.)
+    const QPoint at(20, 10);
+    QTest::mouseClick(control->Picture1(), Qt::LeftButton, {}, at);
+    QTest::mousePress(control->Picture1(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(control->Picture1(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(control->Picture1(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(sink.clicks, 1);
+}
+
 // ---- class factory -------------------------------------------------------------------
 
 TEST_F(MyPLedTest, ClassFactoryCreatesChildControlsAndTracksThem) {
