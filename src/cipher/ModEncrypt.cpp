@@ -87,63 +87,45 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
     return folder;
 }
 
-bool ModEncrypt::WriteKeyLine(const fs::path& folder) {
-    std::string error;
-    if (platform::WriteAnsiLines(folder / kKeyFileName, {KeyLine}, 0600, &error))
-        return true;
-    Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(folder / kKeyFileName) + u"\r\n" +
-         ReasonText(error));
-    return false;
-}
-
-bool ModEncrypt::BuildKeys(const std::u16string& USBNAME) {
-    LocateRoot(USBNAME);
-    const int16_t first = static_cast<int16_t>(draw_(1, 39));
-    const int16_t second = static_cast<int16_t>(draw_(1, 39));
-    const std::u16string line = ComposeKeyLine(first, second);
+bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t second) {
     if (KeyStoreRoot.empty()) {
+        // Nowhere to keep them: they serve this run only.
+        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
+        KeyLine = line;
         FirstKey = first;
         SecondKey = second;
-        KeyLine = line;
-        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
         return false;
     }
     auto folder = EnsureFolders();
-    if (!folder)
-        return false;
-    const std::u16string oldLine = KeyLine;
-    KeyLine = line;
-    if (!WriteKeyLine(*folder)) {
-        KeyLine = oldLine;
+    if (!folder) {
         return false;
     }
+    // The keys change only once they are safely on disk.
+    const fs::path file = *folder / kKeyFileName;
+    std::string error;
+    if (!platform::WriteAnsiLines(file, {line}, 0600, &error)) {
+        Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(file) + u"\r\n" +
+             ReasonText(error));
+        return false;
+    }
+    KeyLine = line;
     FirstKey = first;
     SecondKey = second;
     return true;
 }
 
+bool ModEncrypt::BuildKeys(const std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    const auto first = static_cast<int16_t>(draw_(1, 39));
+    const auto second = static_cast<int16_t>(draw_(1, 39));
+    return StoreKeys(ComposeKeyLine(first, second), first, second);
+}
+
 bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B) {
-    if (KeyStoreRoot.empty()) {
-        // Nowhere to keep them: they serve this run only, and no success is
-        // claimed.
-        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
-        KeyLine = KeyChar;
-        FirstKey = K;
-        SecondKey = B;
-        return false;
-    }
     drives_ = scanDrives_();
-    auto folder = EnsureFolders();
-    if (!folder)
-        return false;
-    const std::u16string oldLine = KeyLine;
-    KeyLine = KeyChar;
-    if (!WriteKeyLine(*folder)) {
-        KeyLine = oldLine;
-        return false;
+    if (!StoreKeys(KeyChar, K, B)) {
+        return false;  // no success is claimed for keys that were not kept
     }
-    FirstKey = K;
-    SecondKey = B;
     messenger_.MsgBox(u"导入操作已完成！", MsgStyle::kInformation, u"操作成功");
     return true;
 }

@@ -85,7 +85,9 @@ class ModEncrypt {
     // Creates the store's folders where nothing stands yet. nullopt (and the
     // user told) when the store cannot be reached or made.
     std::optional<std::filesystem::path> EnsureFolders();
-    bool WriteKeyLine(const std::filesystem::path& folder);
+    // Writes the key file and, once it is written, takes the keys into use.
+    // With no root the keys serve this run only.
+    bool StoreKeys(const std::u16string& line, int16_t first, int16_t second);
     void Tell(const std::u16string& text);
 
     std::filesystem::path programFolder_;
