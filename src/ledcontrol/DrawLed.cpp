@@ -119,8 +119,14 @@ LedLayout ComputeLedLayout(double surfaceWidth, double surfaceHeight, LedPositio
         }
     }
 
-    layout.pitch =
+    // Very tall dots can take the pitch beyond 16 bits; it then stays 0, so
+    // every cell lands on the first one and each dot is still checked on its
+    // own.
+    const CheckedInt16 pitch =
         CheckedInt16(6) * CheckedInt16(layout.dotSize) + CheckedInt16(2) * CheckedInt16(layout.gap);
+    if (pitch.ok()) {
+        layout.pitch = pitch.value();
+    }
 
     if (alignment == TextLeft) {
         layout.showsText = true;

@@ -17,13 +17,13 @@ struct LedPosition {
     std::int16_t top = 0;
 };
 
-// The quantities of one drawing. A quantity whose computation fails keeps 0,
-// except the pitch, whose overflow invalidates every dot that uses it.
+// The quantities of one drawing. A quantity whose computation fails is not
+// assigned and keeps 0; drawing goes on with it.
 struct LedLayout {
     std::int16_t dotSize = 0;      // D
     std::int16_t gap = 0;          // G
     std::int16_t gridColumns = 0;  // N
-    CheckedInt16 pitch;            // P = 6·D + 2·G
+    std::int16_t pitch = 0;        // P = 6·D + 2·G
     std::int16_t rightOffset = 0;  // R, TextRight only
     bool showsText = false;        // alignment is TextLeft or TextRight
 };

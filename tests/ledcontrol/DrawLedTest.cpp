@@ -29,7 +29,7 @@ TEST(LedLayout, SettingsPanelSurface) {
     EXPECT_EQ(layout.dotSize, 41);  // 285 / 7 = 40.71
     EXPECT_EQ(layout.gap, 0);
     EXPECT_EQ(layout.gridColumns, 80);  // 79.57
-    EXPECT_EQ(layout.pitch.get(), 246);
+    EXPECT_EQ(layout.pitch, 246);
     EXPECT_EQ(layout.rightOffset, 0);
 }
 
@@ -43,7 +43,7 @@ TEST(LedLayout, LargeDotsKeepTheirGap) {
     const LedLayout layout = ComputeLedLayout(10000, 2900, kPanelPosition, 1, TextLeft);
     EXPECT_EQ(layout.dotSize, 413);
     EXPECT_EQ(layout.gap, 41);
-    EXPECT_EQ(layout.pitch.get(), 2560);
+    EXPECT_EQ(layout.pitch, 2560);
 }
 
 TEST(LedLayout, TextRightOffsetCountsSixColumnsPerCharacter) {
@@ -76,6 +76,15 @@ TEST(LedLayout, OverflowingQuantitiesStayZero) {
     EXPECT_EQ(ComputeLedLayout(2175, 295, {5, 20000}, 1, TextLeft).dotSize, 0);
     // A right offset beyond 16 bits stays 0.
     EXPECT_EQ(ComputeLedLayout(100000, 295, kPanelPosition, 1, TextRight).rightOffset, 0);
+}
+
+TEST(LedLayout, PitchBeyondSixteenBitsStaysZero) {
+    // D = 37100 / 7 = 5300, G = 530: 6 * D + 2 * G = 32860 does not fit.
+    const LedLayout layout = ComputeLedLayout(2175, 37110, kPanelPosition, 1, TextLeft);
+    EXPECT_EQ(layout.dotSize, 5300);
+    EXPECT_EQ(layout.gap, 530);
+    EXPECT_EQ(layout.pitch, 0);
+    EXPECT_EQ(layout.gridColumns, 1);  // 0.62
 }
 
 // ---- what is drawn --------------------------------------------------------------
@@ -207,6 +216,23 @@ TEST(DrawLed, CellsBeyondSixteenBitsAreNotDrawn) {
     // bits; from cell 134 on i * 246 itself overflows. Drawing goes on quietly.
     const RecordingSurface s = draw(2175, 295, QString(140, QLatin1Char('8')));
     EXPECT_EQ(s.fills().size(), 560u + 133u * 35u + 7u);
+}
+
+TEST(DrawLed, PitchThatCannotBeComputedStillDrawsTheDotsThatFit) {
+    // P stays 0, so the grid column and the first cell both start at L. Row 7
+    // is left out everywhere: T + 7 * D leaves 16 bits.
+    const RecordingSurface s = draw(2175, 37110, QStringLiteral("8"));
+    const auto fills = s.fills();
+    ASSERT_EQ(fills.size(), 6u + 5u * 6u);
+    EXPECT_EQ(fills.front().x1, 5);
+    EXPECT_EQ(fills.front().x2, 5 + 5300 - 530);
+    EXPECT_EQ(fills[5].y1, 5 + 5 * 5300);
+    // Row 1 of "8" is 01110: its second column is the first lit dot.
+    const auto lit = s.fillsIn(kLit);
+    ASSERT_FALSE(lit.empty());
+    EXPECT_EQ(lit.front().x1, 5 + 5300);
+    EXPECT_EQ(lit.front().y1, 5);
+    EXPECT_EQ(fills.back().y2, 5 + 6 * 5300 - 530);
 }
 
 TEST(DrawLed, OutlineReadsTheBackgroundForEachDot) {
