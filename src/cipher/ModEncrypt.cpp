@@ -75,11 +75,14 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
         Tell(u"无法访问密钥存放位置“" + KeyStoreRoot + u"”，请确认存放密钥的磁盘已插入。");
         return std::nullopt;
     }
+    // Only mxsw and encrypt are made; the root itself must already be there,
+    // so that the mount point of an absent stick never turns into a local
+    // folder that silently receives the keys.
     for (const fs::path& p : {folder->parent_path(), *folder}) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(p, ec)))
             continue;
-        if (!fs::create_directories(p, ec) && ec) {
+        if (!fs::create_directory(p, ec) && ec) {
             Tell(u"无法创建密钥存放目录：\r\n" + PathText(p) + u"\r\n" + ReasonText(ec.message()));
             return std::nullopt;
         }

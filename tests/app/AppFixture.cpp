@@ -85,6 +85,7 @@ fs::path AppFixture::KeyFile() const {
 }
 
 void AppFixture::ConfigureKeyStore() {
+    std::filesystem::create_directories(Store());  // the folder the user chose
     WriteBytes(Folder() / "settings.ini", "[set]\r\nKeyChar=" + Store().string() + "\r\n");
 }
 

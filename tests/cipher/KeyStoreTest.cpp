@@ -57,6 +57,11 @@ class KeyStoreTest : public ::testing::Test {
         });
     }
     fs::path Store(const fs::path& root) { return root / "mxsw" / "encrypt"; }
+    // A configured root folder, as the user would have made it.
+    std::u16string Root(const std::string& name) {
+        fs::create_directories(tmp_ / name);
+        return (tmp_ / name).u16string();
+    }
 
     TempDir tmp_;
     std::map<char, fs::path> drives_;
@@ -82,8 +87,8 @@ TEST_F(KeyStoreTest, LastRemovableDriveWins) {
 }
 
 TEST_F(KeyStoreTest, BuildKeysWritesOneLineToTheConfiguredFolder) {
+    const std::u16string rootText = Root("keys");
     const auto root = tmp_ / "keys";
-    const std::u16string rootText = root.u16string();
     ASSERT_TRUE(engine_.BuildKeys(rootText));
     EXPECT_EQ(engine_.FirstKey, 5);
     EXPECT_EQ(engine_.SecondKey, 6);
@@ -96,10 +101,12 @@ TEST_F(KeyStoreTest, BuildKeysWritesOneLineToTheConfiguredFolder) {
 
 TEST_F(KeyStoreTest, BuildKeysOnARemovableDrive) {
     drives_ = {{'E', tmp_ / "e"}, {'G', tmp_ / "g"}};
+    Root("e");
+    Root("g");
     ASSERT_TRUE(engine_.BuildKeys(u""));
     EXPECT_EQ(engine_.KeyStoreRoot, u"G");
     EXPECT_EQ(ReadBytes(Store(tmp_ / "g") / "chat.mx"), "5UGA6\r\n");
-    EXPECT_FALSE(fs::exists(tmp_ / "e"));
+    EXPECT_FALSE(fs::exists(tmp_ / "e" / "mxsw"));
 }
 
 TEST_F(KeyStoreTest, BuildKeysWithoutRootKeepsKeysForTheRunAndSaysSo) {
@@ -137,8 +144,19 @@ TEST_F(KeyStoreTest, AMissingDriveIsReportedNotCreated) {
     EXPECT_EQ(engine_.LoadKeys(u"1"), LoadResult::Unavailable);
 }
 
+TEST_F(KeyStoreTest, AMissingRootFolderIsNotMadeUp) {
+    // An absent stick's mount point, or a folder that is not there: the keys
+    // must not land in a folder the user never chose.
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法创建密钥存放目录"), MsgStyle::kCritical,
+                                   std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.BuildKeys((tmp_ / "absent").u16string()));
+    EXPECT_FALSE(fs::exists(tmp_ / "absent"));
+    EXPECT_EQ(engine_.FirstKey, 0);
+}
+
 TEST_F(KeyStoreTest, ImportKeysWritesTheLineAndConfirms) {
     drives_ = {{'F', tmp_ / "f"}};
+    Root("f");
     engine_.FindRemovableDrive();
     EXPECT_CALL(messenger_, MsgBox(std::u16string(u"导入操作已完成！"), MsgStyle::kInformation,
                                    std::u16string(u"操作成功")));
@@ -175,8 +193,9 @@ TEST_F(KeyStoreTest, LoadKeysFromADriveLetterRoot) {
 TEST_F(KeyStoreTest, LoadKeysWithoutFileOrRootKeepsKeysSilently) {
     engine_.FirstKey = 3;
     EXPECT_EQ(engine_.LoadKeys(u""), LoadResult::NoRoot);
+    const auto rootText = Root("keys");
     const auto root = tmp_ / "keys";
-    EXPECT_EQ(engine_.LoadKeys(root.u16string()), LoadResult::NoKeyFile);
+    EXPECT_EQ(engine_.LoadKeys(rootText), LoadResult::NoKeyFile);
     EXPECT_TRUE(fs::is_directory(Store(root)));  // the folders are made on the way
     EXPECT_EQ(engine_.FirstKey, 3);
 }
@@ -198,7 +217,7 @@ TEST_F(KeyStoreTest, BadKeyLinesAreSkippedWithAMessage) {
 
 TEST_F(KeyStoreTest, GeneratedKeysStayWithinOneToThirtyNine) {
     ModEncrypt real(tmp_ / "prog", messenger_, [] { return DriveMap(); });
-    const auto root = (tmp_ / "keys").u16string();
+    const auto root = Root("keys");
     for (int i = 0; i < 200; ++i) {
         ASSERT_TRUE(real.BuildKeys(root));
         ASSERT_GE(real.FirstKey, 1);
