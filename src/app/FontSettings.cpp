@@ -1,5 +1,7 @@
 #include "FontSettings.h"
 
+#include <charconv>
+
 #include "cipher/ModReadFromIni.h"
 #include "platform/AnsiTextFile.h"
 
@@ -20,14 +22,25 @@ QString TruthText(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
+// A single-precision size in the shortest form that reads back as the same
+// single (10.3, not the 10.300000190734863 of its widened double), with the
+// locale's decimal separator and no grouping.
+QString SizeText(double size, const QLocale& locale) {
+    char buffer[64];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, float(size), std::chars_format::fixed);
+    if (ec != std::errc())
+        return QString::number(size);
+    QString text = QString::fromLatin1(buffer, end - buffer);
+    text.replace(u'.', locale.decimalPoint());
+    text.replace(u'-', locale.negativeSign());
+    return text;
+}
+
 }  // namespace
 
 std::vector<std::u16string> FontIniLines(const FontSettings& font, const QLocale& locale) {
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    // A single-precision size, as the font dialog gives it, in its shortest form.
-    const QString size =
-        plain.toString(double(float(font.size)), 'g', QLocale::FloatingPointShortest);
+    const QString size = SizeText(font.size, locale);
     return {u"[Font]",
             U16(QStringLiteral("FontName=") + font.name),
             U16(QStringLiteral("FontSize=") + size),

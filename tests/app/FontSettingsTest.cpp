@@ -29,9 +29,22 @@ TEST(FontSettingsTest, WriterProducesTheSixLines) {
     EXPECT_EQ(lines[5], u"FontColor=255");
     EXPECT_EQ(FontIniLines({QStringLiteral("A"), 9, false, true, 0}, QLocale::c())[2],
               u"FontSize=9");
+    // The size is single precision and written in that precision's shortest
+    // form, not as the double it widens to.
+    EXPECT_EQ(FontIniLines({QStringLiteral("A"), 10.3, false, false, 0}, QLocale::c())[2],
+              u"FontSize=10.3");
+    EXPECT_EQ(FontIniLines({QStringLiteral("A"), 7.8, false, false, 0}, QLocale::c())[2],
+              u"FontSize=7.8");
+    EXPECT_EQ(FontIniLines({QStringLiteral("A"), 8.25, false, false, 0}, QLocale::c())[2],
+              u"FontSize=8.25");
+    EXPECT_EQ(FontIniLines({QStringLiteral("A"), 72, false, false, 0}, QLocale::c())[2],
+              u"FontSize=72");
+    EXPECT_EQ(ParseFontSize(QStringLiteral("10.3"), QLocale::c()), double(10.3f));
     // A German user writes and reads a decimal comma.
     const QLocale german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(FontIniLines(font, german)[2], u"FontSize=10,5");
+    EXPECT_EQ(FontIniLines({QStringLiteral("A"), 10.3, false, false, 0}, german)[2],
+              u"FontSize=10,3");
     EXPECT_EQ(ParseFontSize(QStringLiteral("10,5"), german), 10.5);
     EXPECT_EQ(ParseFontSize(QStringLiteral("10.5"), german), 10.5);
 
