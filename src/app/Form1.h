@@ -28,8 +28,10 @@ inline constexpr const char16_t* kSaveDialogTitle =
     u"保存加密文件 - 青岚心情加密器 - Powered By Orvan From Mirelsoftware.";
 inline constexpr const char16_t* kNoKeysMessage =
     u"尚未生成或导入密钥，无法加密！请先在“多项设置”中生成或导入密钥。";
+// The cipher takes at most 32767 characters, and one of them is the "F" that
+// the encrypt command appends; the user may type one fewer.
 inline constexpr const char16_t* kTooLongMessage =
-    u"文本过长，无法加密！加密的文本不能超过 32767 个字符（每个中文标点按 9 "
+    u"文本过长，无法加密！加密的文本不能超过 32766 个字符（每个中文标点按 9 "
     u"个字符计），请分段加密。";
 inline constexpr const char16_t* kNothingToSaveMessage =
     u"没有可保存的加密结果，请先加密文本后再保存！";

@@ -230,6 +230,8 @@ TEST_F(Form1Test, EncryptRefusesWithoutKeysAndForOverlongText) {
     ASSERT_EQ(dialogs_.Messages().size(), 2u);
     EXPECT_EQ(dialogs_.Messages()[1].title, QStringLiteral("错误"));
     EXPECT_TRUE(dialogs_.Messages()[1].text.startsWith(QStringLiteral("文本过长，无法加密！")));
+    // The limit the message names is the longest text that does encrypt.
+    EXPECT_TRUE(dialogs_.Messages()[1].text.contains(QStringLiteral("不能超过 32766 个字符")));
     EXPECT_EQ(Editor()->Text(), tooLong);
     EXPECT_TRUE(app_->Cipher().ResultText.empty());
 
