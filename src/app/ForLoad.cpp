@@ -79,6 +79,9 @@ ForLoad::ForLoad(App& app) : app_(app) {
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(TwipsRect(600, 2400, 1695, 285));
+    // Never seen, so never reachable either: the Tab key must not carry the
+    // focus (and a copy command) into the stored password.
+    Text1->setFocusPolicy(Qt::NoFocus);
 
     CommandYes = new QPushButton(QStringLiteral("确定"), this);
     CommandYes->setObjectName(QStringLiteral("CommandYes"));
@@ -87,6 +90,9 @@ ForLoad::ForLoad(App& app) : app_(app) {
     CommandNo = new QPushButton(QStringLiteral("取消"), this);
     CommandNo->setObjectName(QStringLiteral("CommandNo"));
     CommandNo->setGeometry(TwipsRect(2040, 1560, 1215, 375));
+    // Enter presses the button that has the focus; anywhere else it presses
+    // the default button (the password boxes forward it below).
+    CommandNo->setAutoDefault(true);
     connect(CommandYes, &QPushButton::clicked, this, &ForLoad::CommandYes_Click);
     connect(CommandNo, &QPushButton::clicked, this, &ForLoad::CommandNo_Click);
 }

@@ -85,6 +85,30 @@ TEST_F(ForLoadTest, LoginIsExactCaseSensitiveAndUntrimmed) {
     EXPECT_EQ(dialogs_.Messages().size(), 3u);
 }
 
+TEST_F(ForLoadTest, EnterPressesTheFocusedButtonAndTabSkipsTheHiddenBox) {
+    SetStoredValue(Encoded(u"secret"));
+    Login();
+    // The box that holds the stored password lies outside the window and is
+    // not in the Tab order.
+    QLineEdit* text1 = Find<QLineEdit>(window_, "Text1");
+    ASSERT_NE(text1, nullptr);
+    EXPECT_EQ(text1->text(), QStringLiteral("secret"));
+    EXPECT_EQ(text1->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(Find<QPushButton>(window_, "CommandYes")->isDefault());
+
+    // Enter on the focused Yes button confirms (a wrong password here).
+    Type(0, QStringLiteral("nope"));
+    QTest::keyClick(Find<QPushButton>(window_, "CommandYes"), Qt::Key_Return);
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("口令错误，请重新输入登录口令！"));
+
+    // Enter on the focused Cancel button cancels: in login mode the run ends.
+    QTest::keyClick(Find<QPushButton>(window_, "CommandNo"), Qt::Key_Return);
+    EXPECT_TRUE(app_->Ended());
+    EXPECT_EQ(app_->MainWindow(), nullptr);
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);
+}
+
 TEST_F(ForLoadTest, MissingRowOrNullCountsAsNoPassword) {
     for (const char* sql :
          {"DELETE FROM LcUser", "DELETE FROM LcUser; INSERT INTO LcUser(口令) VALUES (NULL)"}) {
