@@ -68,6 +68,17 @@ bool WriteDocument(const fs::path& document, const std::u16string& cipherText,
         discard();
         return false;
     }
+    // Renaming a file over a folder fails. Found only at the second rename,
+    // that would leave a new document beside an old companion, so a folder
+    // in either place stops the write before anything is replaced.
+    for (const fs::path& target : {document, companion}) {
+        if (fs::is_directory(target, ec)) {
+            if (error)
+                *error = target.string() + ": is a folder";
+            discard();
+            return false;
+        }
+    }
     fs::rename(stagedDocument, document, ec);
     if (!ec)
         fs::rename(stagedCompanion, companion, ec);

@@ -69,6 +69,16 @@ TEST(DocumentFilesTest, FailedWriteKeepsTheOldPair) {
         EXPECT_EQ(ReadBytes(temp.Path() / "a.mxr"), "oldtable\r\n");
         fs::remove_all(temp.Path() / blocker);
     }
+    // A folder where the companion belongs: the document is not replaced
+    // either, and no staged file stays behind.
+    fs::remove(temp.Path() / "a.mxr");
+    fs::create_directories(temp.Path() / "a.mxr");
+    std::string error;
+    EXPECT_FALSE(WriteDocument(document, u"new", u"newtable", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(document), "old\r\n");
+    EXPECT_FALSE(fs::exists(temp.Path() / ".a.mxe.velotan-new"));
+    EXPECT_FALSE(fs::exists(temp.Path() / ".a.mxr.velotan-new"));
 }
 
 }  // namespace
