@@ -16,8 +16,11 @@ function(velotan_test)
   target_compile_definitions(${T_NAME} PRIVATE
     VELOTAN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VELOTAN_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
+  if(VELOTAN_SANITIZE)
+    target_sources(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/LsanSuppressions.cpp)
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
