@@ -95,7 +95,10 @@ int Encrypt(cipher::ModEncrypt& engine) {
     }
     std::u16string content = cipher::ReplaceSymbols(std::move(text), engine.SymbolFile()) + u"F";
     if (!engine.EncryptText(content)) {
-        return Fail("the text is too long: at most 32,767 characters can be encrypted");
+        return Fail(
+            "the text is too long to encrypt: with its punctuation placeholders and end "
+            "marker it has " +
+            std::to_string(content.size()) + " characters, over the limit of 32,767");
     }
     std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
               << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
