@@ -272,8 +272,8 @@ std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeT
         offsets.push_back(known);
     });
 
-    std::string bytes;
-    bytes.reserve(cipherText.size() / 2);
+    std::u16string plain;
+    plain.reserve(cipherText.size() / 4);
     // Bytes that cannot be set keep the value they had for the previous
     // character of this call.
     int lead = 0;
@@ -284,18 +284,17 @@ std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeT
         ++i;
         const double v = e - offset;
         if (v >= 0 && v <= 127) {
-            bytes.push_back(static_cast<char>(static_cast<int>(RoundHalfEven(v))));
+            plain.push_back(static_cast<char16_t>(RoundHalfEven(v)));
             return;
         }
         SplitIntoBytes(v, lead, trail);
-        if (ValidLeadByte(lead) && ValidTrailByte(trail)) {
-            bytes.push_back(static_cast<char>(lead));
-            bytes.push_back(static_cast<char>(trail));
-        } else {
-            bytes.push_back('?');  // no double-byte character of the code page
-        }
+        // One character for each element, "?" where the bytes form none.
+        plain.push_back(ValidLeadByte(lead) && ValidTrailByte(trail)
+                            ? encoding::DecodePair(static_cast<unsigned char>(lead),
+                                                   static_cast<unsigned char>(trail))
+                            : encoding::kReplacement);
     });
-    return encoding::FromCp936(bytes);
+    return plain;
 }
 
 }  // namespace velotan::cipher

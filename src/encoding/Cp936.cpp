@@ -25,23 +25,29 @@ class Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Converts as much as possible into `out`, which grows by at most
-    // `maxGrowth` bytes per input byte. Returns the number of input bytes
-    // consumed; `err` is 0 when everything was converted, else EILSEQ or
-    // EINVAL.
+    // Converts as much as possible, appending to `out`. Returns the number
+    // of input bytes consumed; `err` is 0 when everything was converted, else
+    // EILSEQ or EINVAL. Output goes through a fixed buffer, so a restart after
+    // a bad character costs nothing in proportion to what is left.
     template <typename Str>
-    size_t Run(const char* in, size_t inLen, Str& out, size_t maxGrowth, int& err) {
+    size_t Run(const char* in, size_t inLen, Str& out, int& err) {
         using Unit = typename Str::value_type;
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in);
         size_t left = inLen;
-        const size_t oldSize = out.size();
-        out.resize(oldSize + (inLen * maxGrowth + sizeof(Unit) - 1) / sizeof(Unit));
-        char* dst = reinterpret_cast<char*>(out.data() + oldSize);
-        size_t dstLeft = (out.size() - oldSize) * sizeof(Unit);
-        size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
-        err = rc == static_cast<size_t>(-1) ? errno : 0;
-        out.resize(out.size() - dstLeft / sizeof(Unit));
+        alignas(Unit) char buf[8192];
+        err = 0;
+        while (left > 0) {
+            char* dst = buf;
+            size_t dstLeft = sizeof buf;
+            const size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
+            const int saved = errno;
+            out.append(reinterpret_cast<const Unit*>(buf), (sizeof buf - dstLeft) / sizeof(Unit));
+            if (rc == static_cast<size_t>(-1) && saved != E2BIG) {
+                err = saved;
+                break;
+            }
+        }
         return inLen - left;
     }
 
@@ -66,6 +72,9 @@ bool IsLeadByte(unsigned char b) {
 }  // namespace
 
 std::string ToCp936(std::u16string_view text) {
+    if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+        return std::string(text.begin(), text.end());
+    }
     std::string out;
     out.reserve(text.size() * 2);
     const char* in = reinterpret_cast<const char*>(text.data());
@@ -73,8 +82,7 @@ std::string ToCp936(std::u16string_view text) {
     size_t pos = 0;
     while (pos < len) {
         int err = 0;
-        // Two bytes at most for each two-byte unit.
-        pos += ToAnsi().Run(in + pos, len - pos, out, 1, err);
+        pos += ToAnsi().Run(in + pos, len - pos, out, err);
         if (err == 0)
             break;
         // One unit that the code page cannot carry (or a broken surrogate).
@@ -103,13 +111,16 @@ std::string ToCp936(std::u16string_view text) {
 }
 
 std::u16string FromCp936(std::string_view bytes) {
+    // Plain ASCII, the common case for keys and short values, needs no iconv.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return (b & 0x80) == 0; })) {
+        return std::u16string(bytes.begin(), bytes.end());
+    }
     std::u16string out;
     out.reserve(bytes.size());
     size_t pos = 0;
     while (pos < bytes.size()) {
         int err = 0;
-        // One unit at most for each byte.
-        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, out, 2, err);
+        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, out, err);
         if (err == 0)
             break;
         auto b = static_cast<unsigned char>(bytes[pos]);
@@ -124,28 +135,44 @@ std::u16string FromCp936(std::string_view bytes) {
     return out;
 }
 
+char16_t DecodePair(unsigned char lead, unsigned char trail) {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(0x10000, kReplacement);
+        for (int l = 0x81; l <= 0xFE; ++l) {
+            for (int r = 0x40; r <= 0xFE; ++r) {
+                const char pair[2] = {static_cast<char>(l), static_cast<char>(r)};
+                const std::u16string c = FromCp936(std::string_view(pair, 2));
+                if (c.size() == 1) {
+                    t[static_cast<size_t>(l << 8 | r)] = c[0];
+                }
+            }
+        }
+        return t;
+    }();
+    return table[static_cast<size_t>(lead << 8 | trail)];
+}
+
 std::vector<int16_t> AnsiValues(std::u16string_view text) {
     // The value of every UTF-16 unit, worked out once through the same
     // conversion as ToCp936; the cipher then needs one lookup per character.
     static const std::vector<int16_t> table = [] {
         std::vector<int16_t> t(0x10000, static_cast<int16_t>('?'));
-        std::u16string all;
+        std::string bytes;
+        // One unit at a time: a failed conversion of a long text costs far
+        // more than many short ones. Surrogates stay "?": alone no unit of a
+        // pair fits the code page.
         for (char32_t c = 0; c < 0x10000; ++c) {
-            // Surrogates only make sense in pairs, and no pair fits the code
-            // page: alone each unit is a "?".
-            all.push_back(c >= 0xD800 && c <= 0xDFFF ? u'?' : static_cast<char16_t>(c));
-        }
-        const std::string bytes = ToCp936(all);
-        size_t unit = 0;
-        for (size_t i = 0; i < bytes.size() && unit < t.size(); ++unit) {
-            auto b = static_cast<unsigned char>(bytes[i]);
-            if (b < 0x80) {
-                t[unit] = static_cast<int16_t>(b);
-                ++i;
-            } else {
-                auto trail = static_cast<unsigned char>(bytes[i + 1]);
-                t[unit] = static_cast<int16_t>(static_cast<uint16_t>(b << 8 | trail));
-                i += 2;
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                continue;
+            }
+            const auto unit = static_cast<char16_t>(c);
+            bytes = ToCp936(std::u16string_view(&unit, 1));
+            if (bytes.size() == 1) {
+                t[c] = static_cast<int16_t>(static_cast<unsigned char>(bytes[0]));
+            } else if (bytes.size() == 2) {
+                t[c] = static_cast<int16_t>(
+                    static_cast<uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                          static_cast<unsigned char>(bytes[1])));
             }
         }
         return t;

@@ -23,6 +23,10 @@ std::string ToCp936(std::u16string_view text);
 // gives one "?".
 std::u16string FromCp936(std::string_view bytes);
 
+// The character a lead and a trail byte form, or "?" when they form none.
+// The same result FromCp936 gives for the pair, from a table.
+char16_t DecodePair(unsigned char lead, unsigned char trail);
+
 // Signed 16-bit ANSI value of every UTF-16 unit of `text`, one per unit:
 // 0..127 for ASCII, lead * 256 + trail (negative) for a double-byte character,
 // 63 for anything the code page cannot represent.
