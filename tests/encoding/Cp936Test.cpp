@@ -41,6 +41,20 @@ TEST(Cp936, DecodingGivesOneCharacterPerInvalidPair) {
     EXPECT_EQ(FromCp936(std::string("\0A", 2)), std::u16string(u"\0A", 2));
 }
 
+TEST(Cp936, PairTableAgreesWithTheConversion) {
+    EXPECT_EQ(DecodePair(0xC4, 0xE3), u'你');
+    EXPECT_EQ(DecodePair(0x81, 0x7F), u'?');  // 0x7F is never a trail byte
+    for (int lead = 0x81; lead <= 0xFE; lead += 7) {
+        for (int trail = 0x40; trail <= 0xFE; trail += 5) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const auto text = FromCp936(std::string_view(pair, 2));
+            EXPECT_EQ(std::u16string(1, DecodePair(static_cast<unsigned char>(lead),
+                                                   static_cast<unsigned char>(trail))),
+                      text.size() == 1 ? text : u"?");
+        }
+    }
+}
+
 TEST(Cp936, RoundTripsGb2312AndAscii) {
     std::u16string text = u"心情加密器 Hello, 世界\r\n【测试】“引号”……";
     EXPECT_EQ(FromCp936(ToCp936(text)), text);
