@@ -5,11 +5,13 @@
 #include "app/App.h"
 #include "app/QtDialogs.h"
 #include "platform/ProgramFolder.h"
+#include "windows/WindowOpeners.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     velotan::app::QtDialogs dialogs;
     velotan::app::App app(velotan::platform::ProgramFolder(), dialogs);
+    velotan::windows::RegisterWindowOpeners(app);
     app.StartLogin();
     // A failed database connection ends the run before the event loop starts.
     if (app.Ended())

@@ -53,6 +53,10 @@ class App : public QObject {
     ~App() override;
 
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+    // Where the program writes its own files (settings.ini, Font.ini,
+    // update.ini, update downloads, the password database, the first-run
+    // marker). Today the program folder itself.
+    const std::filesystem::path& DataFolder() const { return programFolder_; }
     Dialogs& Dlg() { return dialogs_; }
     cipher::ModEncrypt& Cipher() { return cipher_; }
     Form1State& MainState() { return mainState_; }
