@@ -1,0 +1,116 @@
+#pragma once
+// The settings window: the key pair on the LED panel, new or imported keys,
+// the editor font, the key store's place and the login password. It takes
+// the main window's place while it is open.
+
+#include <QFont>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/Skin.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace vxled {
+class IMyPLed;
+}
+
+namespace velotan::app {
+class App;
+class Form1;
+}  // namespace velotan::app
+
+namespace velotan::platform {
+class ControlHost;
+}
+
+namespace velotan::windows {
+
+inline constexpr const char16_t* kForm2Caption = u"青岚加密设置";
+// Input boxes without a title of their own show the program's name.
+inline constexpr const char16_t* kProgramTitle = u"青岚心情加密器";
+inline constexpr const char16_t* kFirstKeyPrompt = u"请输入第一项密钥：（范围在1~255之间）";
+inline constexpr const char16_t* kSecondKeyPrompt = u"请输入第二项密钥：（范围在1~255之间）";
+inline constexpr const char16_t* kRelocatePrompt = u"请输入保存的位置（如C:\\A）：";
+inline constexpr const char16_t* kRelocatedMessage =
+    u"操作完成！\r\n"
+    u"您现在需要重启程序以使更改生效。下次登录时您需要导入之前的密钥，或生成新的密钥！";
+inline constexpr const char16_t* kFontInfoTitle = u"字体信息";
+inline constexpr const char16_t* kNoFontSettingsMessage =
+    u"尚未保存字体设置：找不到或无法读取 Font.ini。\r\n"
+    u"请先用“设置字体样式”选择字体和颜色。";
+inline constexpr const char* kLedProgId = "VxLedControl.MyPLed";
+
+// The panel's designed colours, 0x00BBGGRR.
+inline constexpr int32_t kLedBackColor = 0x000000;
+inline constexpr int32_t kLedLitColor = 0x00FF00;
+inline constexpr int32_t kLedUnlitColor = 0x063003;  // red 3, green 48, blue 6
+
+class Form2 : public QWidget {
+    Q_OBJECT
+  public:
+    // `host` creates the LED panel; it stays alive as long as this window.
+    Form2(app::App& app, std::shared_ptr<platform::ControlHost> host);
+    ~Form2() override;
+
+    // The typed pair handed to ImportKeys.
+    int16_t K = 0;
+    int16_t B = 0;
+    std::u16string KeyChar;
+
+    // Event handlers.
+    void Form_Load();
+    void cmdBuildChar_Click();
+    void cmdLoadChar_Click();
+    void cmdSetFontStyle_Click();
+    void cmdSetFontColor_Click();
+    void cmdChange_Click();
+    void Command1_Click();
+    void cmdBack_Click();
+
+    // FirstKey "." SecondKey, as the panel shows it.
+    QString KeyCaption() const;
+    // The LED panel; nullptr when the control could not be created and a
+    // plain label stands in its place.
+    vxled::IMyPLed* LedControl() const;
+
+    // True once the window has closed; it is deleted soon after.
+    bool Unloaded() const { return unloaded_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QPushButton* AddButton(const char16_t* caption, const char* name, QWidget* parent,
+                           const QRect& geometry);
+    void CreateLed();
+    void SetLedCaption(const QString& caption);
+    // Asks for one key; nullopt when cancelled, left empty or rejected.
+    std::optional<int16_t> AskKey(const char16_t* prompt);
+    // The open main window, if any: its editor takes a new font at once.
+    app::Form1* OpenMainWindow() const;
+    QFont EditorFont() const;
+    int32_t EditorColor() const;
+    void Error(const QString& text);
+
+    app::App& app_;
+    std::shared_ptr<platform::ControlHost> host_;
+    app::Skin Skin1;
+    QGroupBox* Fra = nullptr;
+    QGroupBox* FraFont = nullptr;
+    QGroupBox* FraPS = nullptr;
+    vxled::IMyPLed* lblChar = nullptr;
+    QPointer<QWidget> ledWidget_;
+    QPointer<QLabel> ledLabel_;
+    bool ledTried_ = false;
+    bool unloaded_ = false;
+};
+
+}  // namespace velotan::windows
