@@ -70,10 +70,12 @@ void LoadDesignedProperties(vxled::IMyPLed& led) {
 void FitText(QLabel& label) {
     QFont font = label.font();
     const QRect room(0, 0, label.width(), QWIDGETSIZE_MAX);
-    while (
-        font.pointSizeF() > 6 &&
-        QFontMetrics(font).boundingRect(room, Qt::AlignLeft | Qt::AlignTop, label.text()).height() >
-            label.height())
+    const auto fits = [&] {
+        const QRect needed =
+            QFontMetrics(font).boundingRect(room, Qt::AlignLeft | Qt::AlignTop, label.text());
+        return needed.height() <= label.height();
+    };
+    while (font.pointSizeF() > 6 && !fits())
         font.setPointSizeF(font.pointSizeF() - 0.25);
     label.setFont(font);
 }
