@@ -10,13 +10,13 @@
 #include <string>
 
 #include "App.h"
-#include "DocumentFiles.h"
 #include "FontSettings.h"
 #include "OleColor.h"
 #include "TextBox.h"
 #include "Twips.h"
 #include "WebSites.h"
 #include "WindowFonts.h"
+#include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
@@ -199,7 +199,7 @@ void Form1::cmdSave_Click() {
 
     const fs::path document = PathOf(dialog.FileName);
     std::string error;
-    if (!WriteDocument(document, engine.ResultText, engine.CodeTable, &error)) {
+    if (!cipher::WriteDocument(document, engine.ResultText, engine.CodeTable, &error)) {
         Error(QStringLiteral("无法保存加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +
               ReasonText(error));
         return;
@@ -222,7 +222,7 @@ void Form1::cmdLoad_Click() {
         return;
 
     std::string error;
-    auto document = ReadDocument(PathOf(dialog.FileName), &error);
+    auto document = cipher::ReadDocument(PathOf(dialog.FileName), &error);
     if (!document) {
         state_ = before;
         Error(QStringLiteral("无法读取加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +
