@@ -37,8 +37,8 @@ class PerUserDataTest : public AppFixture {
 
     App& Start(const platform::WritableProbe& writable) {
         choice_ = platform::ChooseDataFolder(Folder(), writable, UserFolder());
-        app_ = std::make_unique<App>(Folder(), dialogs_, [] { return platform::DriveMap(); },
-                                     choice_.folder);
+        app_ = std::make_unique<App>(
+            Folder(), dialogs_, [] { return platform::DriveMap(); }, choice_.folder);
         app_->SetUrlOpener([](const std::string&) { return true; });
         return *app_;
     }
