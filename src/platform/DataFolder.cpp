@@ -64,7 +64,7 @@ bool FolderIsWritable(const fs::path& folder) {
     return true;
 }
 
-fs::path UserDataFolder() {
+fs::path UserDataHome() {
     fs::path base = AbsoluteEnv("XDG_DATA_HOME");
     if (base.empty()) {
         const fs::path home = AbsoluteEnv("HOME");
@@ -72,7 +72,12 @@ fs::path UserDataFolder() {
             return {};
         base = home / ".local" / "share";
     }
-    return base / "velotan";
+    return base;
+}
+
+fs::path UserDataFolder() {
+    const fs::path base = UserDataHome();
+    return base.empty() ? base : base / "velotan";
 }
 
 const std::vector<fs::path>& SeededFiles() {

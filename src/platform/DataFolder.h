@@ -16,8 +16,11 @@ namespace velotan::platform {
 // from access().
 bool FolderIsWritable(const std::filesystem::path& folder);
 
-// $XDG_DATA_HOME/velotan, or ~/.local/share/velotan when XDG_DATA_HOME is
-// unset, empty or relative. Empty when neither it nor HOME is known.
+// $XDG_DATA_HOME, or ~/.local/share when XDG_DATA_HOME is unset, empty or
+// relative. Empty when neither it nor HOME is known.
+std::filesystem::path UserDataHome();
+
+// UserDataHome()/velotan; empty when UserDataHome() is.
 std::filesystem::path UserDataFolder();
 
 // The shipped files that the program later changes, relative to the program
