@@ -119,3 +119,60 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("velotan-cli encrypt"), std::string::npos);
 }
+
+TEST_F(CliTest, DocumentPairRoundTripAndItsFailures) {
+    const std::string plain = "心情：下雨了，“没关系”。\r\n明天……";
+    const fs::path document = tmp_ / "雨.mxe";
+    std::vector<std::string> enc = Args("encrypt");
+    enc.insert(enc.end(), {"--document", document.string()});
+    CliRun r = RunCli(enc, plain);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    ASSERT_TRUE(fs::exists(tmp_ / "雨.mxr"));
+
+    std::vector<std::string> dec = Args("decrypt");
+    dec.insert(dec.end(), {"--document", document.string()});
+    r = RunCli(dec, "ignored standard input");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, plain);
+
+    // A missing companion is a failure with the reason, not an empty text.
+    fs::remove(tmp_ / "雨.mxr");
+    r = RunCli(dec, "");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("雨.mxr"), std::string::npos) << r.err;
+
+    // A folder in the way of the companion leaves the old document alone.
+    const std::string before = velotan::testing::ReadBytes(document);
+    fs::create_directories(tmp_ / "雨.mxr");
+    r = RunCli(enc, "other");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(velotan::testing::ReadBytes(document), before);
+
+    EXPECT_EQ(RunCli({"encrypt", "--document"}, "").exitCode, 2);
+    EXPECT_EQ(RunCli({"encrypt", "--document", ""}, "").exitCode, 2);
+}
+
+TEST_F(CliTest, ReadOnlyProgramFolderTakesSettingsFromTheUsersDataFolder) {
+    // /proc takes no new files, not even from root: it stands for a program
+    // folder installed for every user. settings.ini then comes from
+    // $XDG_DATA_HOME/velotan, as the program finds it.
+    const fs::path store = tmp_ / "store";
+    const fs::path xdg = tmp_ / "xdg";
+    WriteBytes(xdg / "velotan" / "settings.ini", "[set]\r\nKeyChar=" + store.string() + "\r\n");
+    WriteBytes(store / "mxsw" / "encrypt" / "chat.mx", "21UGA5\r\n");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    CliRun enc = RunCli({"encrypt", "--program-folder", "/proc"}, "abc");
+    if (old)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    EXPECT_EQ(RunCli(Args("decrypt", "21,5"), enc.out).out, "abc");
+    // The user's settings were read, not replaced.
+    EXPECT_EQ(velotan::testing::ReadBytes(xdg / "velotan" / "settings.ini"),
+              "[set]\r\nKeyChar=" + store.string() + "\r\n");
+}
