@@ -1,6 +1,6 @@
 # Run by CPack after the program folder is staged under /opt/velotan and
-# before the package is made: adds what a system-wide install needs outside
-# the program folder.
+# before the package is made: adds what a system-wide install needs and a
+# plain program folder does not.
 
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
@@ -9,6 +9,12 @@ endif()
 set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 set(folder "${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(data "${CPACK_VELOTAN_SOURCE_DIR}/data")
+
+# The program folder belongs to every user: each one, root included, keeps
+# their own files in their own data folder.
+file(WRITE "${root}${folder}/shared-install"
+     "This program folder is installed for every user; each user's own files live in\n"
+     "$XDG_DATA_HOME/velotan (normally ~/.local/share/velotan).\n")
 
 # velotan and velotan-cli on the PATH; the links resolve to the program
 # folder, which the programs find through /proc/self/exe.

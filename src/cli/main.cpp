@@ -191,12 +191,16 @@ int main(int argc, char** argv) {
 
     StderrMessenger messenger;
     cipher::ModEncrypt engine(opt.programFolder, messenger);
-    engine.SetDataFolder(platform::ChooseDataFolder(opt.programFolder).folder);
     if (opt.keys) {
         engine.FirstKey = opt.keys->first;
         engine.SecondKey = opt.keys->second;
-    } else if (!LoadOwnKeys(engine)) {
-        return Fail("no key pair found: give --keys FIRST,SECOND, or create keys in the program");
+    } else {
+        // settings.ini comes from where the program keeps it; only then is
+        // the user's data folder needed (and seeded).
+        engine.SetDataFolder(platform::ChooseDataFolder(opt.programFolder).folder);
+        if (!LoadOwnKeys(engine))
+            return Fail(
+                "no key pair found: give --keys FIRST,SECOND, or create keys in the program");
     }
     if (opt.command == "encrypt")
         return Encrypt(engine, opt);

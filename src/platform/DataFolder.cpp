@@ -89,10 +89,11 @@ const std::vector<fs::path>& SeededFiles() {
 
 DataFolderChoice ChooseDataFolder(const fs::path& programFolder, const WritableProbe& writable,
                                   const fs::path& userFolder) {
-    if (writable(programFolder) || userFolder.empty())
+    std::error_code ec;
+    const bool shared = fs::exists(programFolder / kSharedInstallMarker, ec);
+    if ((!shared && writable(programFolder)) || userFolder.empty())
         return {programFolder, false, {}};
     DataFolderChoice choice{userFolder, true, {}};
-    std::error_code ec;
     if (fs::exists(userFolder / kSeededMarker, ec))
         return choice;
     fs::create_directories(userFolder, ec);

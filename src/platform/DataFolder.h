@@ -36,7 +36,14 @@ struct DataFolderChoice {
 
 using WritableProbe = std::function<bool(const std::filesystem::path&)>;
 
-// The program folder when `writable` says so; otherwise `userFolder`, seeded
+// A file that a system-wide installation (the Debian package) puts into the
+// program folder: the folder belongs to every user, so even root, who could
+// write it, keeps their own files apart and leaves the shipped ones as they
+// are for the users who have not started the program yet.
+inline constexpr const char* kSharedInstallMarker = "shared-install";
+
+// The program folder when `writable` says so and it carries no
+// kSharedInstallMarker; otherwise `userFolder`, seeded
 // from the program folder once. A shipped file is copied only when the
 // per-user folder does not have it yet, and never changed in place. Once
 // seeded, a marker file keeps a later start from copying again (so a used-up

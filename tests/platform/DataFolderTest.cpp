@@ -76,6 +76,16 @@ TEST_F(DataFolderTest, ReadOnlyProgramFolderSeedsThePerUserFolderOnce) {
     EXPECT_EQ(ReadBytes(program() / "settings.ini"), "[set]\r\nKeyChar=E\r\n");
 }
 
+TEST_F(DataFolderTest, SharedInstallIsPerUserEvenWhenWritable) {
+    // Root can write /opt/velotan, but must not use up the shipped first-run
+    // marker or set a password in the database every later user copies.
+    WriteBytes(program() / kSharedInstallMarker, "");
+    const DataFolderChoice choice = ChooseDataFolder(program(), FolderIsWritable, user());
+    EXPECT_TRUE(choice.perUser);
+    EXPECT_EQ(choice.folder, user());
+    EXPECT_TRUE(fs::exists(user() / "first"));
+}
+
 TEST_F(DataFolderTest, SeedingKeepsWhatTheUserFolderAlreadyHas) {
     // Another part of the program (the control registry) may have made the
     // folder first; a file already there is the user's and stays.
