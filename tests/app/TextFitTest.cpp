@@ -59,6 +59,9 @@ TEST_F(TextFitTest, LoginAndMainWindowCaptionsFit) {
 
     Form1* main = app_->ShowMainWindow();
     ASSERT_NE(main, nullptr);
+    // ctest runs this at a ratio of 1 and again at 2 (QT_SCALE_FACTOR=2).
+    EXPECT_EQ(main->devicePixelRatio(),
+              qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2 : 1);
     EXPECT_EQ(Clipped(main), std::vector<std::string>{});
     // The counters with the largest numbers they show in practice.
     Find<QLabel>(main, "SkiW")->setText(QStringLiteral("字数统计：32767"));
