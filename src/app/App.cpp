@@ -11,12 +11,14 @@
 namespace velotan::app {
 
 App::App(std::filesystem::path programFolder, Dialogs& dialogs,
-         cipher::ModEncrypt::DriveScanner scanDrives)
+         cipher::ModEncrypt::DriveScanner scanDrives, std::filesystem::path dataFolder)
     : programFolder_(std::move(programFolder)),
       dialogs_(dialogs),
       cipher_(programFolder_, dialogs_, std::move(scanDrives)),
       commonDialog_(dialogs_),
-      urlOpener_([](const std::string& url) { return platform::OpenUrl(url); }) {}
+      urlOpener_([](const std::string& url) { return platform::OpenUrl(url); }) {
+    cipher_.SetDataFolder(std::move(dataFolder));
+}
 
 App::~App() {
     // Windows may still be open when a test or main() drops the run.

@@ -48,15 +48,17 @@ class App : public QObject {
     // Creates and shows a window; returns it, or nullptr when it did not open.
     using WindowOpener = std::function<QWidget*(App&)>;
 
+    // `dataFolder` empty: the program folder keeps the program's own files.
     App(std::filesystem::path programFolder, Dialogs& dialogs,
-        cipher::ModEncrypt::DriveScanner scanDrives = {});
+        cipher::ModEncrypt::DriveScanner scanDrives = {}, std::filesystem::path dataFolder = {});
     ~App() override;
 
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
     // Where the program writes its own files (settings.ini, Font.ini,
     // update.ini, update downloads, the password database, the first-run
-    // marker). Today the program folder itself.
-    const std::filesystem::path& DataFolder() const { return programFolder_; }
+    // marker): the program folder itself, or a per-user folder when the
+    // program folder cannot be written (platform::ChooseDataFolder).
+    const std::filesystem::path& DataFolder() const { return cipher_.DataFolder(); }
     Dialogs& Dlg() { return dialogs_; }
     cipher::ModEncrypt& Cipher() { return cipher_; }
     Form1State& MainState() { return mainState_; }

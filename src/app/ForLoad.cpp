@@ -115,7 +115,9 @@ void ForLoad::Form_Load() {
 }
 
 bool ForLoad::Conn() {
-    std::u16string folder = QString::fromStdString(app_.ProgramFolder().string()).toStdU16String();
+    // The database is written by the password setting, so it lives in the
+    // data folder (the program folder unless that cannot be written).
+    std::u16string folder = QString::fromStdString(app_.DataFolder().string()).toStdU16String();
     if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) {
         folder += u"DataBase";
     } else {

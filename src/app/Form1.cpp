@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QPalette>
@@ -10,13 +11,13 @@
 #include <string>
 
 #include "App.h"
-#include "DocumentFiles.h"
 #include "FontSettings.h"
 #include "OleColor.h"
 #include "TextBox.h"
 #include "Twips.h"
 #include "WebSites.h"
 #include "WindowFonts.h"
+#include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
@@ -114,16 +115,15 @@ void Form1::Error(const QString& text) {
 }
 
 void Form1::Form_Load() {
-    const fs::path folder = app_.ProgramFolder();
-    ApplyWindowSkin(Skin1, *this, folder);
+    ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
 
     // The configured key store is read before the first-run keys are made, so
     // that they land in it rather than wherever the drive scan points.
-    const std::u16string keyChar = cipher::ReadKeyChar(folder);
+    const std::u16string keyChar = cipher::ReadKeyChar(app_.DataFolder());
     if (!keyChar.empty())
         state_.USBNAME = keyChar;
 
-    const fs::path marker = folder / kFirstRunMarker;
+    const fs::path marker = app_.DataFolder() / kFirstRunMarker;
     if (platform::IsOrdinaryFile(marker)) {
         // The marker goes only once the keys are safely written; otherwise
         // the next start tries again.
@@ -143,7 +143,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::LoadFontSettings() {
-    const FontIniValues values = ReadFontIni(app_.ProgramFolder());
+    const FontIniValues values = ReadFontIni(app_.DataFolder());
     QFont font = txtText1->font();
     if (values.name)
         font.setFamily(*values.name);
@@ -192,14 +192,17 @@ void Form1::cmdSave_Click() {
     CommonDialog1& dialog = app_.CommonDialog();
     dialog.DialogTitle = Q(kSaveDialogTitle);
     dialog.Filter = Q(kDocumentFilter);
-    dialog.InitDir = PathText(app_.ProgramFolder());
+    // A program folder shared by every user is no place for documents: it
+    // cannot be written, so the dialog starts in the user's home folder.
+    dialog.InitDir = app_.DataFolder() == app_.ProgramFolder() ? PathText(app_.ProgramFolder())
+                                                               : QDir::homePath();
     dialog.ShowSave();
     if (dialog.FileName.isEmpty())
         return;
 
     const fs::path document = PathOf(dialog.FileName);
     std::string error;
-    if (!WriteDocument(document, engine.ResultText, engine.CodeTable, &error)) {
+    if (!cipher::WriteDocument(document, engine.ResultText, engine.CodeTable, &error)) {
         Error(QStringLiteral("无法保存加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +
               ReasonText(error));
         return;
@@ -222,7 +225,7 @@ void Form1::cmdLoad_Click() {
         return;
 
     std::string error;
-    auto document = ReadDocument(PathOf(dialog.FileName), &error);
+    auto document = cipher::ReadDocument(PathOf(dialog.FileName), &error);
     if (!document) {
         state_ = before;
         Error(QStringLiteral("无法读取加密文档：\r\n") + dialog.FileName + QStringLiteral("\r\n") +

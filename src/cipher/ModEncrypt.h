@@ -75,6 +75,12 @@ class ModEncrypt {
     std::optional<std::filesystem::path> KeyStoreFolder() const;
 
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+    // Where settings.ini and the other files the program writes live: the
+    // program folder, or the user's own folder when that cannot be written.
+    const std::filesystem::path& DataFolder() const {
+        return dataFolder_.empty() ? programFolder_ : dataFolder_;
+    }
+    void SetDataFolder(std::filesystem::path folder) { dataFolder_ = std::move(folder); }
     std::filesystem::path SymbolFile() const;
 
     // Tests make the random draws predictable.
@@ -91,6 +97,7 @@ class ModEncrypt {
     void Tell(const std::u16string& text);
 
     std::filesystem::path programFolder_;
+    std::filesystem::path dataFolder_;
     platform::Messenger& messenger_;
     DriveScanner scanDrives_;
     platform::DriveMap drives_;

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "cipher/Cipher.h"
+#include "cipher/DocumentFiles.h"
 #include "cipher/KeyFile.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
 #include "encoding/Cp936.h"
+#include "platform/DataFolder.h"
 #include "platform/ProgramFolder.h"
 
 namespace {
@@ -21,17 +23,23 @@ namespace {
 using namespace velotan;
 
 constexpr const char* kUsage =
-    "usage: velotan-cli encrypt [--keys FIRST,SECOND] [--program-folder DIR]\n"
-    "       velotan-cli decrypt [--keys FIRST,SECOND] [--program-folder DIR]\n"
+    "usage: velotan-cli encrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
+    "DIR]\n"
+    "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
+    "DIR]\n"
     "\n"
     "encrypt  reads the plain text (UTF-8) from standard input and prints the\n"
-    "         cipher text on line 1 and the code table on line 2.\n"
+    "         cipher text on line 1 and the code table on line 2; with\n"
+    "         --document it writes them as the document FILE.mxe and its\n"
+    "         companion FILE.mxr instead, as the program's save command does.\n"
     "decrypt  reads the cipher text from line 1 and the code table from line 2\n"
-    "         of standard input and prints the plain text (UTF-8).\n"
+    "         of standard input, or from the document FILE.mxe and FILE.mxr\n"
+    "         with --document, and prints the plain text (UTF-8).\n"
     "\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
-    "it (KeyChar in DIR/settings.ini, else a removable drive, then chat.mx).\n"
-    "DIR defaults to the folder of this program.\n";
+    "it (KeyChar in settings.ini, else a removable drive, then chat.mx).\n"
+    "DIR defaults to the folder of this program; when the user cannot write\n"
+    "there, settings.ini comes from the user's own velotan data folder.\n";
 
 // Messages from the key store go to stderr instead of a message box.
 class StderrMessenger : public platform::Messenger {
@@ -48,6 +56,7 @@ struct Options {
     std::string command;
     std::optional<cipher::KeyPair> keys;
     std::filesystem::path programFolder;
+    std::optional<std::filesystem::path> document;
 };
 
 int Usage(const std::string& problem) {
@@ -81,11 +90,11 @@ std::string ReadAll(std::istream& in) {
 
 // Reads the key pair the way the program does at start.
 bool LoadOwnKeys(cipher::ModEncrypt& engine) {
-    const std::u16string root = cipher::ReadKeyChar(engine.ProgramFolder());
+    const std::u16string root = cipher::ReadKeyChar(engine.DataFolder());
     return engine.LoadKeys(root) == cipher::LoadResult::Loaded;
 }
 
-int Encrypt(cipher::ModEncrypt& engine) {
+int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
     std::u16string text;
     if (!encoding::Utf8ToUtf16(ReadAll(std::cin), text)) {
         return Fail("the plain text on standard input is not valid UTF-8");
@@ -100,8 +109,25 @@ int Encrypt(cipher::ModEncrypt& engine) {
             "marker it has " +
             std::to_string(content.size()) + " characters, over the limit of 32,767");
     }
+    if (opt.document) {
+        std::string error;
+        if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error))
+            return Fail("cannot write the document " + opt.document->string() + ": " + error);
+        return 0;
+    }
     std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
               << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
+    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+}
+
+// The document pair, read as the program's load command reads it.
+int DecryptDocument(cipher::ModEncrypt& engine, const std::filesystem::path& document) {
+    std::string error;
+    auto text = cipher::ReadDocument(document, &error);
+    if (!text)
+        return Fail("cannot read the document " + document.string() + ": " + error);
+    engine.DecryptText(text->cipherText, text->codeTable);
+    std::cout << encoding::Utf16ToUtf8(engine.ResultText);
     return std::cout.flush() ? 0 : Fail("cannot write to standard output");
 }
 
@@ -139,7 +165,7 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (a == "--keys" || a == "--program-folder") {
+        } else if (a == "--keys" || a == "--program-folder" || a == "--document") {
             if (i + 1 >= args.size())
                 return Usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -147,6 +173,10 @@ int main(int argc, char** argv) {
                 opt.keys = ParseKeys(v);
                 if (!opt.keys)
                     return Usage("--keys takes two 16-bit integers: FIRST,SECOND");
+            } else if (a == "--document") {
+                if (v.empty())
+                    return Usage("--document needs a file name");
+                opt.document = v;
             } else {
                 opt.programFolder = v;
             }
@@ -164,8 +194,15 @@ int main(int argc, char** argv) {
     if (opt.keys) {
         engine.FirstKey = opt.keys->first;
         engine.SecondKey = opt.keys->second;
-    } else if (!LoadOwnKeys(engine)) {
-        return Fail("no key pair found: give --keys FIRST,SECOND, or create keys in the program");
+    } else {
+        // settings.ini comes from where the program keeps it; only then is
+        // the user's data folder needed (and seeded).
+        engine.SetDataFolder(platform::ChooseDataFolder(opt.programFolder).folder);
+        if (!LoadOwnKeys(engine))
+            return Fail(
+                "no key pair found: give --keys FIRST,SECOND, or create keys in the program");
     }
-    return opt.command == "encrypt" ? Encrypt(engine) : Decrypt(engine);
+    if (opt.command == "encrypt")
+        return Encrypt(engine, opt);
+    return opt.document ? DecryptDocument(engine, *opt.document) : Decrypt(engine);
 }

@@ -1,95 +1,22 @@
 // velotan-cli as scripts use it: a separate process, standard input and
 // output, exit codes.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "common/ChildProcess.h"
 #include "common/TempDir.h"
 
 using velotan::testing::TempDir;
 using velotan::testing::WriteBytes;
 namespace fs = std::filesystem;
 
-extern char** environ;
-
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using CliRun = velotan::testing::ProgramRun;
 
-// Runs the program with `args`, feeding `input`; no shell involved.
 CliRun RunCli(std::vector<std::string> args, const std::string& input) {
     args.insert(args.begin(), VELOTAN_CLI);
-    int in[2], out[2], err[2];
-    if (pipe(in) || pipe(out) || pipe(err))
-        return {};
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-        posix_spawn_file_actions_addclose(&fa, fd);
-    }
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    CliRun run;
-    if (rc != 0)
-        return run;
-    size_t written = 0;
-    fcntl(in[1], F_SETFL, O_NONBLOCK);
-    bool inOpen = true, outOpen = true, errOpen = true;
-    if (input.empty()) {
-        close(in[1]);
-        inOpen = false;
-    }
-    while (outOpen || errOpen) {
-        pollfd fds[3] = {
-            {out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inOpen ? in[1] : -1, POLLOUT, 0}};
-        poll(fds, 3, 5000);
-        char buf[65536];
-        for (int k = 0; k < 2; ++k) {
-            if (!(k == 0 ? outOpen : errOpen) || !(fds[k].revents & (POLLIN | POLLHUP)))
-                continue;
-            ssize_t n = read(fds[k].fd, buf, sizeof buf);
-            if (n <= 0) {
-                close(fds[k].fd);
-                (k == 0 ? outOpen : errOpen) = false;
-            } else {
-                (k == 0 ? run.out : run.err).append(buf, static_cast<size_t>(n));
-            }
-        }
-        if (inOpen && (fds[2].revents & (POLLOUT | POLLERR))) {
-            ssize_t n = write(in[1], input.data() + written, input.size() - written);
-            if (n > 0)
-                written += static_cast<size_t>(n);
-            if (n < 0 || written == input.size()) {
-                close(in[1]);
-                inOpen = false;
-            }
-        }
-    }
-    if (inOpen)
-        close(in[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return velotan::testing::RunProgram(std::move(args), input);
 }
 
 class CliTest : public ::testing::Test {
@@ -191,4 +118,61 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     CliRun help = RunCli({"--help"}, "");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("velotan-cli encrypt"), std::string::npos);
+}
+
+TEST_F(CliTest, DocumentPairRoundTripAndItsFailures) {
+    const std::string plain = "心情：下雨了，“没关系”。\r\n明天……";
+    const fs::path document = tmp_ / "雨.mxe";
+    std::vector<std::string> enc = Args("encrypt");
+    enc.insert(enc.end(), {"--document", document.string()});
+    CliRun r = RunCli(enc, plain);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    ASSERT_TRUE(fs::exists(tmp_ / "雨.mxr"));
+
+    std::vector<std::string> dec = Args("decrypt");
+    dec.insert(dec.end(), {"--document", document.string()});
+    r = RunCli(dec, "ignored standard input");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, plain);
+
+    // A missing companion is a failure with the reason, not an empty text.
+    fs::remove(tmp_ / "雨.mxr");
+    r = RunCli(dec, "");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("雨.mxr"), std::string::npos) << r.err;
+
+    // A folder in the way of the companion leaves the old document alone.
+    const std::string before = velotan::testing::ReadBytes(document);
+    fs::create_directories(tmp_ / "雨.mxr");
+    r = RunCli(enc, "other");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(velotan::testing::ReadBytes(document), before);
+
+    EXPECT_EQ(RunCli({"encrypt", "--document"}, "").exitCode, 2);
+    EXPECT_EQ(RunCli({"encrypt", "--document", ""}, "").exitCode, 2);
+}
+
+TEST_F(CliTest, ReadOnlyProgramFolderTakesSettingsFromTheUsersDataFolder) {
+    // /proc takes no new files, not even from root: it stands for a program
+    // folder installed for every user. settings.ini then comes from
+    // $XDG_DATA_HOME/velotan, as the program finds it.
+    const fs::path store = tmp_ / "store";
+    const fs::path xdg = tmp_ / "xdg";
+    WriteBytes(xdg / "velotan" / "settings.ini", "[set]\r\nKeyChar=" + store.string() + "\r\n");
+    WriteBytes(store / "mxsw" / "encrypt" / "chat.mx", "21UGA5\r\n");
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    CliRun enc = RunCli({"encrypt", "--program-folder", "/proc"}, "abc");
+    if (old)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    EXPECT_EQ(RunCli(Args("decrypt", "21,5"), enc.out).out, "abc");
+    // The user's settings were read, not replaced.
+    EXPECT_EQ(velotan::testing::ReadBytes(xdg / "velotan" / "settings.ini"),
+              "[set]\r\nKeyChar=" + store.string() + "\r\n");
 }

@@ -4,7 +4,7 @@
 
 #include "platform/AnsiTextFile.h"
 
-namespace velotan::app {
+namespace velotan::cipher {
 namespace {
 
 namespace fs = std::filesystem;
@@ -91,4 +91,4 @@ bool WriteDocument(const fs::path& document, const std::u16string& cipherText,
     return true;
 }
 
-}  // namespace velotan::app
+}  // namespace velotan::cipher

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace velotan::app {
+namespace velotan::cipher {
 
 // diary.mxe pairs with diary.mxr (the extension's letter case is kept). A
 // path that does not end in ".mxe" gets ".mxr" appended, so the document and
@@ -28,4 +28,4 @@ std::optional<DocumentText> ReadDocument(const std::filesystem::path& document,
 bool WriteDocument(const std::filesystem::path& document, const std::u16string& cipherText,
                    const std::u16string& codeTable, std::string* error = nullptr);
 
-}  // namespace velotan::app
+}  // namespace velotan::cipher

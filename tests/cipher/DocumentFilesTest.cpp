@@ -1,13 +1,18 @@
 // The document pair on disk: where the companion goes, the tolerant reader,
 // and writes that never leave half a pair.
 
-#include "AppFixture.h"
-#include "app/DocumentFiles.h"
+#include <gtest/gtest.h>
 
-namespace velotan::app::test {
+#include "cipher/DocumentFiles.h"
+#include "common/TempDir.h"
+
+namespace velotan::cipher {
 namespace {
 
 namespace fs = std::filesystem;
+using velotan::testing::ReadBytes;
+using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
 
 TEST(DocumentFilesTest, CompanionPathPairsMxeWithMxr) {
     EXPECT_EQ(CompanionPath("/notes/diary.mxe"), fs::path("/notes/diary.mxr"));
@@ -22,64 +27,64 @@ TEST(DocumentFilesTest, CompanionPathPairsMxeWithMxr) {
 }
 
 TEST(DocumentFilesTest, ReaderJoinsLinesAndSkipsEmptyOnes) {
-    TempFolder temp;
-    const fs::path document = temp.Path() / "split.mxe";
+    TempDir temp;
+    const fs::path document = temp.path() / "split.mxe";
     WriteBytes(document, "\r\n~~UUA\r\n\r\n@@UUA*\n\nend");
-    WriteBytes(temp.Path() / "split.mxr", "~UGA\r\n\r\n!!\rUGA@\r\n");
+    WriteBytes(temp.path() / "split.mxr", "~UGA\r\n\r\n!!\rUGA@\r\n");
     auto text = ReadDocument(document);
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(text->cipherText, u"~~UUA\r\n@@UUA*\r\nend");
     EXPECT_EQ(text->codeTable, u"~UGA!!UGA@");
 
     // A missing companion is an error, with a reason.
-    fs::remove(temp.Path() / "split.mxr");
+    fs::remove(temp.path() / "split.mxr");
     std::string error;
     EXPECT_FALSE(ReadDocument(document, &error).has_value());
     EXPECT_FALSE(error.empty());
 }
 
 TEST(DocumentFilesTest, WriterWritesOneCrLfLineEach) {
-    TempFolder temp;
-    const fs::path document = temp.Path() / "a.mxe";
+    TempDir temp;
+    const fs::path document = temp.path() / "a.mxe";
     ASSERT_TRUE(WriteDocument(document, u"~~UUA@@", u"~UGA!"));
     EXPECT_EQ(ReadBytes(document), "~~UUA@@\r\n");
-    EXPECT_EQ(ReadBytes(temp.Path() / "a.mxr"), "~UGA!\r\n");
+    EXPECT_EQ(ReadBytes(temp.path() / "a.mxr"), "~UGA!\r\n");
     // Replacing leaves no staging files behind.
     ASSERT_TRUE(WriteDocument(document, u"$$", u"%%"));
     EXPECT_EQ(ReadBytes(document), "$$\r\n");
     size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path()))
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.path()))
         ++files;
     EXPECT_EQ(files, 2u);
 }
 
 TEST(DocumentFilesTest, FailedWriteKeepsTheOldPair) {
-    TempFolder temp;
-    const fs::path document = temp.Path() / "a.mxe";
+    TempDir temp;
+    const fs::path document = temp.path() / "a.mxe";
     ASSERT_TRUE(WriteDocument(document, u"old", u"oldtable"));
     // Something in the way of either staged file makes the write fail; the
     // document must not be replaced when only its companion cannot be.
     for (const char* blocker : {".a.mxe.velotan-new", ".a.mxr.velotan-new"}) {
         SCOPED_TRACE(blocker);
-        fs::create_directories(temp.Path() / blocker / "inside");
+        fs::create_directories(temp.path() / blocker / "inside");
         std::string error;
         EXPECT_FALSE(WriteDocument(document, u"new", u"newtable", &error));
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(ReadBytes(document), "old\r\n");
-        EXPECT_EQ(ReadBytes(temp.Path() / "a.mxr"), "oldtable\r\n");
-        fs::remove_all(temp.Path() / blocker);
+        EXPECT_EQ(ReadBytes(temp.path() / "a.mxr"), "oldtable\r\n");
+        fs::remove_all(temp.path() / blocker);
     }
     // A folder where the companion belongs: the document is not replaced
     // either, and no staged file stays behind.
-    fs::remove(temp.Path() / "a.mxr");
-    fs::create_directories(temp.Path() / "a.mxr");
+    fs::remove(temp.path() / "a.mxr");
+    fs::create_directories(temp.path() / "a.mxr");
     std::string error;
     EXPECT_FALSE(WriteDocument(document, u"new", u"newtable", &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(ReadBytes(document), "old\r\n");
-    EXPECT_FALSE(fs::exists(temp.Path() / ".a.mxe.velotan-new"));
-    EXPECT_FALSE(fs::exists(temp.Path() / ".a.mxr.velotan-new"));
+    EXPECT_FALSE(fs::exists(temp.path() / ".a.mxe.velotan-new"));
+    EXPECT_FALSE(fs::exists(temp.path() / ".a.mxr.velotan-new"));
 }
 
 }  // namespace
-}  // namespace velotan::app::test
+}  // namespace velotan::cipher
