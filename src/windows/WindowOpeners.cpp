@@ -21,6 +21,8 @@ app::App::WindowOpener Beside() {
         if (!window || window->Unloaded()) {
             window = new Window(app);
             *open = window;
+            // The window works on the App's state; it never outlives it.
+            QObject::connect(&app, &QObject::destroyed, window, [window] { delete window; });
             window->Form_Load();
         }
         window->show();
