@@ -131,7 +131,10 @@ TEST_F(FrmAboutTest, TheTimerDrivesTheRotationOncePerSecond) {
     ASSERT_TRUE(Open());
     EXPECT_EQ(window_->lblControlInfo->text(), QStringLiteral("Loading...Please wait..."));
     // The first tick only resets; the second shows the line.
-    QTest::qWait(2300);
+    QSignalSpy ticks(window_->Timer1, &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_EQ(window_->lblControlInfo->text(), QStringLiteral("Loading...Please wait..."));
+    ASSERT_TRUE(ticks.wait(5000));
     EXPECT_EQ(window_->lblControlInfo->text(), QStringLiteral("唯一一行"));
 }
 
