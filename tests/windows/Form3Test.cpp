@@ -67,7 +67,7 @@ class Form3Test : public WindowsFixture {
         Decode();
         dialogs_.onMessage = nullptr;
         ASSERT_EQ(dialogs_.Messages().size(), 1u);
-        const Asked& done = dialogs_.Messages()[0];
+        const Asked done = dialogs_.Messages()[0];
         EXPECT_EQ(done.text, QStringLiteral("解码操作完成！"));
         EXPECT_EQ(done.title, QStringLiteral("完成"));
         EXPECT_EQ(done.style, MsgStyle::kInformation);
@@ -139,7 +139,7 @@ TEST_F(Form3Test, EachEmptyBoxNamesItselfAndEmptiesAllFour) {
         Fill(texts[0], texts[1], texts[2], texts[3]);
         Decode();
         ASSERT_EQ(dialogs_.Messages().size(), 1u) << empty;
-        const Asked& asked = dialogs_.Messages()[0];
+        const Asked asked = dialogs_.Messages()[0];
         EXPECT_EQ(asked.text, QString::fromUtf8(messages[empty]));
         EXPECT_EQ(asked.title, QStringLiteral("提示"));
         EXPECT_EQ(asked.style, MsgStyle::kOkOnly);
@@ -180,7 +180,7 @@ TEST_F(Form3Test, KeyTextOutsideTheSixteenBitWholeNumbersIsRefused) {
         const QStringList before = Boxes();
         Decode();
         ASSERT_EQ(dialogs_.Messages().size(), 1u) << c.first << " " << c.second;
-        const Asked& asked = dialogs_.Messages()[0];
+        const Asked asked = dialogs_.Messages()[0];
         EXPECT_TRUE(asked.text.startsWith(QString::fromUtf8(c.named))) << asked.text.toStdString();
         EXPECT_TRUE(asked.text.contains(QStringLiteral("-32768 到 32767")));
         EXPECT_EQ(asked.title, QStringLiteral("提示"));

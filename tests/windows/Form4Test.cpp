@@ -187,7 +187,7 @@ TEST_F(Form4Test, NothingToShareSaysSoAndTheWindowOpensAllTheSame) {
     ASSERT_TRUE(Open());
     dialogs_.onMessage = nullptr;
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    const Asked& asked = dialogs_.Messages()[0];
+    const Asked asked = dialogs_.Messages()[0];
     EXPECT_EQ(asked.text, QStringLiteral("没有心情可供分享，请确认！"));
     EXPECT_EQ(asked.title, QStringLiteral("请确认！"));
     EXPECT_EQ(asked.style, MsgStyle::kOkOnly);
