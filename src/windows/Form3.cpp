@@ -1,0 +1,168 @@
+#include "Form3.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/App.h"
+#include "app/Form1.h"
+#include "app/TextBox.h"
+#include "app/Twips.h"
+#include "app/WindowFonts.h"
+#include "cipher/ModEncrypt.h"
+#include "cipher/NumberText.h"
+
+namespace velotan::windows {
+namespace {
+
+using app::TwipsRect;
+using platform::MsgStyle;
+
+QString Q(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+}  // namespace
+
+Form3::Form3(app::App& app) : app_(app) {
+    setObjectName(QStringLiteral("Form3"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Q(kForm3Caption));
+    setFont(app::ProgramFont());
+    setFixedSize(app::TwipsSize(8535, 5640));
+
+    const char16_t* captions[4] = {u"输入密文：", u"输入随机码表：", u"输入一次密钥：",
+                                   u"输入二次密钥："};
+    const int boxTops[4] = {360, 2280, 4200, 4800};
+    for (int i = 0; i < 4; ++i) {
+        Ski[i] = new app::SkinLabel(Q(captions[i]), QStringLiteral("Ski_%1").arg(i), this);
+        Ski[i]->setGeometry(TwipsRect(120, boxTops[i] - 255, 8295, 255));
+    }
+
+    txtText1 = new app::TextBox(this);
+    txtText1->setObjectName(QStringLiteral("txtText1"));
+    txtText1->setGeometry(TwipsRect(120, 360, 8295, 1575));
+    txtText2 = new app::TextBox(this);
+    txtText2->setObjectName(QStringLiteral("txtText2"));
+    txtText2->setGeometry(TwipsRect(120, 2280, 8295, 1575));
+    // Cipher texts hold no tabs; Tab walks the boxes in order instead.
+    txtText1->setTabChangesFocus(true);
+    txtText2->setTabChangesFocus(true);
+
+    auto keyBox = [this](const char* name, int top) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setEchoMode(QLineEdit::Password);
+        // One "*" per typed character, whatever the style's own mask is.
+        box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        box->setGeometry(TwipsRect(120, top, 8295, 285));
+        return box;
+    };
+    txtText3 = keyBox("txtText3", 4200);
+    txtText4 = keyBox("txtText4", 4800);
+
+    cmdEncoding = new QPushButton(QStringLiteral("解 码"), this);
+    cmdEncoding->setObjectName(QStringLiteral("cmdEncoding"));
+    cmdEncoding->setGeometry(TwipsRect(6480, 5160, 990, 360));
+    cmdBack = new QPushButton(QStringLiteral("返 回"), this);
+    cmdBack->setObjectName(QStringLiteral("cmdBack"));
+    cmdBack->setGeometry(TwipsRect(7440, 5160, 990, 360));
+
+    setTabOrder(txtText1, txtText2);
+    setTabOrder(txtText2, txtText3);
+    setTabOrder(txtText3, txtText4);
+    setTabOrder(txtText4, cmdEncoding);
+    setTabOrder(cmdEncoding, cmdBack);
+
+    connect(cmdEncoding, &QPushButton::clicked, this, &Form3::cmdEncoding_Click);
+    connect(cmdBack, &QPushButton::clicked, this, &Form3::cmdBack_Click);
+}
+
+void Form3::Form_Load() {
+    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+}
+
+void Form3::Tell(const char16_t* text, int style, const char16_t* title) {
+    app_.Dlg().Show(Q(text), style, Q(title));
+}
+
+void Form3::ClearInputs() {
+    txtText1->SetText(QString());
+    txtText2->SetText(QString());
+    txtText3->setText(QString());
+    txtText4->setText(QString());
+}
+
+std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
+    const auto value = cipher::WholeNumber(box->text().toStdU16String());
+    if (value && *value >= INT16_MIN && *value <= INT16_MAX)
+        return static_cast<int16_t>(*value);
+    app_.Dlg().Show(Q(name) + QStringLiteral("必须是 -32768 到 32767 之间的整数，请重新输入！"),
+                    MsgStyle::kOkOnly, QStringLiteral("提示"));
+    box->setFocus();
+    return std::nullopt;
+}
+
+void Form3::cmdEncoding_Click() {
+    struct Required {
+        bool empty;
+        const char16_t* message;
+    };
+    const Required required[] = {
+        {txtText1->Text().isEmpty(), u"请输入密文！"},
+        {txtText2->Text().isEmpty(), u"请输入随机码表！"},
+        {txtText3->text().isEmpty(), u"请输入一次密钥！"},
+        {txtText4->text().isEmpty(), u"请输入二次密钥！"},
+    };
+    for (const Required& r : required) {
+        if (r.empty) {
+            Tell(r.message, MsgStyle::kOkOnly, u"提示");
+            ClearInputs();
+            return;
+        }
+    }
+
+    const auto first = KeyOf(txtText3, u"一次密钥");
+    if (!first)
+        return;
+    const auto second = KeyOf(txtText4, u"二次密钥");
+    if (!second)
+        return;
+
+    cipher::ModEncrypt& engine = app_.Cipher();
+    // The user's own pair is put back after the decryption whatever the key
+    // store holds: without a key file, loading would leave the sender's keys
+    // for the user's next encryption.
+    const int16_t ownFirst = engine.FirstKey;
+    const int16_t ownSecond = engine.SecondKey;
+    engine.FirstKey = *first;
+    engine.SecondKey = *second;
+    engine.DecryptText(txtText1->Text16(), txtText2->Text16());
+    const std::u16string plain = engine.ResultText;
+    engine.FirstKey = ownFirst;
+    engine.SecondKey = ownSecond;
+
+    // The decoded text goes into the main window's editor; when that window
+    // is not open, it opens, so the text is never lost.
+    app::Form1* main = app_.MainWindow();
+    if (!main || main->Unloaded())
+        main = app_.ShowMainWindow();
+    if (main)
+        main->txtText1->SetText16(plain);
+
+    engine.LoadKeys(app_.MainState().USBNAME);
+    engine.ResultText.clear();
+    Tell(kDecodedMessage, MsgStyle::kInformation, u"完成");
+    close();
+}
+
+void Form3::cmdBack_Click() {
+    close();
+}
+
+void Form3::closeEvent(QCloseEvent* event) {
+    unloaded_ = true;
+    event->accept();
+}
+
+}  // namespace velotan::windows

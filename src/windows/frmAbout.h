@@ -1,0 +1,67 @@
+#pragma once
+// The about box: product name, version, maker, and two lines that rotate
+// once a second through controlsinfo.txt and algorithm.txt from the program
+// folder.
+
+#include <QStringList>
+#include <QWidget>
+
+#include "app/Skin.h"
+
+class QGroupBox;
+class QPushButton;
+class QTimer;
+
+namespace velotan::app {
+class App;
+}
+
+namespace velotan::windows {
+
+inline constexpr const char16_t* kProgramTitle = u"青岚心情加密器";
+inline constexpr const char16_t* kMakerLine = u"Powered By Orvan From Mirelsoftware.";
+inline constexpr const char16_t* kLoadingText = u"Loading...Please wait...";
+inline constexpr const char* kControlsInfoFile = "controlsinfo.txt";
+inline constexpr const char* kAlgorithmInfoFile = "algorithm.txt";
+
+class frmAbout : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmAbout(app::App& app);
+
+    app::SkinLabel* SkinLabel1 = nullptr;
+    app::SkinLabel* SkinLabel3 = nullptr;
+    app::SkinLabel* lblControlInfo = nullptr;
+    app::SkinLabel* lblThanksfor = nullptr;
+    QTimer* Timer1 = nullptr;
+    QPushButton* cmdOK = nullptr;
+
+    void Form_Load();
+    void Timer1_Timer();
+    void cmdOK_Click();
+
+    // True once the window has closed; it is deleted soon after.
+    bool Unloaded() const { return unloaded_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    // One rotating label: its file's lines and the next line to show.
+    struct Rotation {
+        QStringList lines;
+        qsizetype index = 0;
+        app::SkinLabel* label = nullptr;
+    };
+    void Load(Rotation& rotation, const char* fileName);
+    static void Tick(Rotation& rotation);
+
+    app::App& app_;
+    app::Skin Skin1;
+    Rotation controls_;
+    Rotation algorithm_;
+    bool unloaded_ = false;
+};
+
+}  // namespace velotan::windows

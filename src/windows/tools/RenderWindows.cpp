@@ -1,0 +1,137 @@
+// Renders the decode, share and about windows into PNG files, for a person to
+// look at:
+//   velotan-windows-screens <output folder>
+// Runs on any Qt platform; scripts/screenshots uses the offscreen one.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/App.h"
+#include "app/Form1.h"
+#include "app/TextBox.h"
+#include "windows/Form3.h"
+#include "windows/Form4.h"
+#include "windows/WindowOpeners.h"
+#include "windows/frmAbout.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace velotan;
+using app::AppWindow;
+using app::Dialogs;
+using app::FileDialogRequest;
+using app::FontChoice;
+
+// Nothing is asked while rendering; anything asked is printed.
+class SilentDialogs : public Dialogs {
+  public:
+    platform::MsgResult MsgBox(const std::u16string& prompt, int,
+                               const std::u16string& title) override {
+        std::fprintf(stderr, "message: %s: %s\n",
+                     QString::fromStdU16String(title).toUtf8().constData(),
+                     QString::fromStdU16String(prompt).toUtf8().constData());
+        return platform::MsgResult::Ok;
+    }
+    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    QString ShowOpen(const FileDialogRequest&) override { return {}; }
+    QString ShowSave(const FileDialogRequest&) override { return {}; }
+    std::optional<FontChoice> ShowFont(const FontChoice&) override { return std::nullopt; }
+    std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
+};
+
+bool Save(QWidget* window, const QDir& out, const char* name) {
+    QApplication::processEvents();
+    const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    if (!window || !window->grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", file.toUtf8().constData());
+        return false;
+    }
+    std::printf("%s\n", file.toUtf8().constData());
+    return true;
+}
+
+template <typename Window>
+Window* Open(app::App& app, AppWindow which) {
+    return qobject_cast<Window*>(app.OpenWindow(which));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: velotan-windows-screens <output folder>\n");
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    out.mkpath(QStringLiteral("."));
+
+    // A program folder as installed, as far as these windows read it.
+    QTemporaryDir temp;
+    const fs::path folder = fs::path(temp.path().toStdString());
+    const fs::path data = VELOTAN_DATA_DIR;
+    for (const char* file : {"Main.skn", "symbolhandle.ini", "controlsinfo.txt", "algorithm.txt"})
+        fs::copy_file(data / file, folder / file);
+
+    SilentDialogs dialogs;
+    bool ok = true;
+    {
+        app::App app(folder, dialogs, [] { return platform::DriveMap(); });
+        windows::RegisterWindowOpeners(app);
+        app::Form1* main = app.ShowMainWindow();
+        app.Cipher().FirstKey = 12;
+        app.Cipher().SecondKey = 200;
+
+        // Someone else's mood, as it arrives: cipher text and code table.
+        main->txtText1->SetText(QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。"));
+        main->cmdEncrypt_Click();
+        auto* decode = Open<windows::Form3>(app, AppWindow::Decode);
+        if (decode) {
+            decode->txtText1->SetText16(app.Cipher().ResultText + u"\r\n");
+            decode->txtText2->SetText16(app.Cipher().CodeTable);
+            decode->txtText3->setText(QStringLiteral("12"));
+            decode->txtText4->setText(QStringLiteral("200"));
+        }
+        ok &= Save(decode, out, "decode");
+        if (decode)
+            decode->close();
+
+        // After an encryption the share text is cipher text and code table.
+        auto* share = Open<windows::Form4>(app, AppWindow::Share);
+        ok &= Save(share, out, "share-encrypted");
+        if (share)
+            share->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        // Nothing encrypted: the editor's own words.
+        app.Cipher().ResultText.clear();
+        main->txtText1->SetText(QStringLiteral("今天很好"));
+        share = Open<windows::Form4>(app, AppWindow::Share);
+        ok &= Save(share, out, "share-plain");
+        if (share)
+            share->close();
+
+        auto* about = Open<windows::frmAbout>(app, AppWindow::About);
+        ok &= Save(about, out, "about-loading");
+        if (about) {
+            about->Timer1_Timer();
+            about->Timer1_Timer();
+            about->Timer1_Timer();
+        }
+        ok &= Save(about, out, "about-rotating");
+        if (about)
+            about->close();
+    }
+    return ok ? 0 : 1;
+}
