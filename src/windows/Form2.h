@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "Version.h"
 #include "app/Skin.h"
 
 class QGroupBox;
@@ -35,7 +36,6 @@ namespace velotan::windows {
 
 inline constexpr const char16_t* kForm2Caption = u"青岚加密设置";
 // Input boxes without a title of their own show the program's name.
-inline constexpr const char16_t* kProgramTitle = u"青岚心情加密器";
 inline constexpr const char16_t* kFirstKeyPrompt = u"请输入第一项密钥：（范围在1~255之间）";
 inline constexpr const char16_t* kSecondKeyPrompt = u"请输入第二项密钥：（范围在1~255之间）";
 inline constexpr const char16_t* kRelocatePrompt = u"请输入保存的位置（如C:\\A）：";

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "Version.h"
 #include "app/Skin.h"
 
 class QGroupBox;
@@ -18,7 +19,6 @@ class App;
 
 namespace velotan::windows {
 
-inline constexpr const char16_t* kProgramTitle = u"青岚心情加密器";
 inline constexpr const char16_t* kMakerLine = u"Powered By Orvan From Mirelsoftware.";
 inline constexpr const char16_t* kLoadingText = u"Loading...Please wait...";
 inline constexpr const char* kControlsInfoFile = "controlsinfo.txt";
