@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,11 +23,14 @@ struct CliRun {
     int exitCode = -1;
     std::string out;
     std::string err;
+    size_t inputTaken = 0;  // bytes of the input the program took before it ended
 };
 
 // Runs the program with `args`, feeding `input`; no shell involved.
 CliRun RunCli(std::vector<std::string> args, const std::string& input) {
     args.insert(args.begin(), VELOTAN_CLI);
+    // A program that stops reading early closes the pipe under our writes.
+    ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err))
         return {};
@@ -89,6 +93,7 @@ CliRun RunCli(std::vector<std::string> args, const std::string& input) {
     int status = 0;
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.inputTaken = written;
     return run;
 }
 
@@ -173,6 +178,44 @@ TEST_F(CliTest, RefusesBadInput) {
     EXPECT_EQ(r.exitCode, 1);
     r = RunCli(Args("encrypt", "0,5"), "abc");
     EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST_F(CliTest, DecryptNeedsACodeTable) {
+    // An encryption always makes one, if only for the end marker.
+    for (const std::string& input : {std::string("{~UUA{~\n"), std::string("{~UUA{~\n\n"),
+                                     std::string("{~UUA{~\r\n\r\nmore"), std::string("{~")}) {
+        CliRun r = RunCli(Args("decrypt"), input);
+        EXPECT_EQ(r.exitCode, 1) << input;
+        EXPECT_NE(r.err.find("code table"), std::string::npos) << input;
+        EXPECT_TRUE(r.out.empty()) << input;
+    }
+}
+
+TEST_F(CliTest, ReadsOnlyWhatItNeedsFromStandardInput) {
+    const std::string huge(8 << 20, 'a');
+    // Three bytes per character settle that a text is too long.
+    CliRun r = RunCli(Args("encrypt"), huge);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("32,767"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_LT(r.inputTaken, huge.size());
+    // Just over the bytes read: still refused, by the count of characters.
+    r = RunCli(Args("encrypt"), std::string(3 * 32767, 'a'));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("32,767"), std::string::npos);
+
+    // A line beyond 1 MiB is no cipher text or code table.
+    r = RunCli(Args("decrypt"), huge);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("longer than"), std::string::npos);
+    EXPECT_LT(r.inputTaken, huge.size());
+    r = RunCli(Args("decrypt"), "~~UUA~~\n" + huge + "\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("longer than"), std::string::npos);
+    EXPECT_LT(r.inputTaken, huge.size());
+    // A line of exactly 1 MiB is still read (and decodes to garbage).
+    r = RunCli(Args("decrypt"), std::string(1 << 20, '~') + "\n~\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
