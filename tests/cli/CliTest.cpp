@@ -101,6 +101,8 @@ class CliTest : public ::testing::Test {
   protected:
     CliTest() {
         fs::copy_file(fs::path(VELOTAN_DATA_DIR) / "symbolhandle.ini", tmp_ / "symbolhandle.ini");
+        // The drive letters the program remembers stay in the test's folder.
+        ::setenv("XDG_STATE_HOME", (tmp_ / "state").c_str(), 1);
     }
     std::vector<std::string> Args(const std::string& command, const std::string& keys = "7,3") {
         std::vector<std::string> a = {command, "--program-folder", tmp_.path().string()};
