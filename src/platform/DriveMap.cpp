@@ -114,6 +114,8 @@ std::map<char, std::string> ReadLetters(const fs::path& file) {
 void WriteLetters(const fs::path& file, const std::map<char, std::string>& letters) {
     std::string bytes;
     for (const auto& [letter, medium] : letters) {
+        if (medium.find_first_of("\r\n") != std::string::npos)
+            continue;  // a mount point with a line break cannot be kept in a line
         bytes += letter;
         bytes += '=';
         bytes += medium;
