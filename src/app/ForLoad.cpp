@@ -190,12 +190,21 @@ void ForLoad::PasswordConfirm() {
         TextPass[1]->setFocus();
         return;
     }
+    // The password is kept in code page 936: a character it cannot carry
+    // would be stored as "?" and the typed password never match again.
+    const std::u16string typed = TextPass[1]->text().toStdU16String();
+    const std::u16string encoded = PasswordCodec.Base64Encode(typed);
+    if (PasswordCodec.Base64Decode(encoded) != typed) {
+        app_.Dlg().Show(Q(kUnstorablePasswordMessage), MsgStyle::kCritical | MsgStyle::kSystemModal,
+                        QStringLiteral("错误"));
+        TextPass[1]->setFocus();
+        return;
+    }
     if (!DbConnection.IsOpen()) {
         DatabaseFailed();
         return;
     }
-    const std::string newValue =
-        Ascii(PasswordCodec.Base64Encode(TextPass[1]->text().toStdU16String()));
+    const std::string newValue = Ascii(encoded);
     std::string error;
     if (!StoredPassword.empty()) {
         const std::string oldValue =

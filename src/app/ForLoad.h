@@ -27,6 +27,9 @@ inline constexpr const char16_t* kConnectFailedMessage =
 inline constexpr const char16_t* kWrongPasswordMessage = u"口令错误，请重新输入登录口令！";
 inline constexpr const char16_t* kMismatchMessage = u"新口令两次输入不一致，请重新输入！";
 inline constexpr const char16_t* kChangedMessage = u"口令已更改，新口令在下一次登录时生效！";
+inline constexpr const char16_t* kUnstorablePasswordMessage =
+    u"新口令中含有无法保存的字符（例如 "
+    u"€、表情符号或韩文），请只使用中文、英文字母、数字和常用符号。原口令保持不变。";
 inline constexpr const char16_t* kFirstPasswordMessage =
     u"口令已更改，新口令在下一次登录时生效！现将关闭程序以生效。";
 

@@ -123,11 +123,15 @@ void Form1::Form_Load() {
     if (!keyChar.empty())
         state_.USBNAME = keyChar;
 
+    // Once per start: coming back from the settings window must not
+    // replace keys that were just made or imported there.
     const fs::path marker = app_.DataFolder() / kFirstRunMarker;
-    if (platform::IsOrdinaryFile(marker)) {
-        // The marker goes only once the keys are safely written; otherwise
-        // the next start tries again.
-        if (app_.Cipher().BuildKeys(state_.USBNAME)) {
+    const bool firstLoad = !state_.FirstRunChecked;
+    state_.FirstRunChecked = true;
+    if (firstLoad && platform::IsOrdinaryFile(marker)) {
+        // The marker goes only once the keys are in force and kept;
+        // otherwise the next start tries again.
+        if (app_.Cipher().FirstRunKeys(state_.USBNAME)) {
             std::error_code ec;
             fs::remove(marker, ec);
             if (ec) {

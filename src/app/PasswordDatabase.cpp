@@ -166,14 +166,18 @@ bool PasswordDatabase::ReplacePassword(std::string_view value, std::string* erro
     Statement insert(db_, "INSERT INTO LcUser(口令) VALUES (?1)");
     const bool ok = Execute("DELETE FROM LcUser", error) && insert.Prepared() &&
                     insert.Bind(1, value) && insert.Step() == SQLITE_DONE;
-    if (!ok) {
+    // Whatever fails, the transaction ends here: a connection left inside it
+    // would fail every later try at BEGIN.
+    if (!ok || !Execute("COMMIT", error)) {
         if (error && error->empty())
             Fail(error);
-        std::string ignored;
-        Execute("ROLLBACK", &ignored);
+        if (!sqlite3_get_autocommit(db_)) {
+            std::string ignored;
+            Execute("ROLLBACK", &ignored);
+        }
         return false;
     }
-    return Execute("COMMIT", error);
+    return true;
 }
 
 bool PasswordDatabase::Create(const fs::path& file, std::string_view key, std::string* error) {

@@ -27,7 +27,8 @@ const SymbolTable& Small() {
     static const auto table = [] {
         auto t = std::make_unique<SymbolTable>();
         for (uint32_t v = 0; v < 10000; ++v) {
-            char buf[8];
+            // Zeroed only for GCC's -O3, which cannot see to_chars fill it.
+            char buf[8] = {};
             auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
             (void)ec;
             t->length[v] = static_cast<uint8_t>(end - buf);
@@ -98,14 +99,19 @@ void ForEachElementValue(std::u16string_view text, std::u16string_view sep, Fn&&
     size_t start = 0;
     while (start < n) {
         // The common case: nothing but symbols up to the separator.
+        // Only up to kFastDigits digits are summed up: a longer run would
+        // overflow and takes the general reader anyway.
+        constexpr size_t kFastDigits = 15;
         size_t i = start;
         int64_t v = 0;
         while (i < n && text[i] < 128 && kDigitOf[text[i]] >= 0) {
-            v = v * 10 + kDigitOf[text[i]];
+            if (i - start < kFastDigits) {
+                v = v * 10 + kDigitOf[text[i]];
+            }
             ++i;
         }
         const size_t digits = i - start;
-        if (digits > 0 && digits <= 15 && text.substr(i, sep.size()) == sep) {
+        if (digits > 0 && digits <= kFastDigits && text.substr(i, sep.size()) == sep) {
             fn(static_cast<double>(v));
             start = i + sep.size();
             continue;

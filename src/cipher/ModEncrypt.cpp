@@ -124,6 +124,18 @@ bool ModEncrypt::BuildKeys(const std::u16string& USBNAME) {
     return StoreKeys(ComposeKeyLine(first, second), first, second);
 }
 
+bool ModEncrypt::FirstRunKeys(const std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    if (auto folder = KeyStoreFolder()) {
+        std::error_code ec;
+        // Whatever stands there is never overwritten: a file that cannot be
+        // read is reported by the load and the marker stays for a later try.
+        if (fs::exists(fs::symlink_status(*folder / kKeyFileName, ec)))
+            return LoadKeys(USBNAME) == LoadResult::Loaded;
+    }
+    return BuildKeys(USBNAME);
+}
+
 bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B) {
     drives_ = scanDrives_();
     if (!StoreKeys(KeyChar, K, B)) {

@@ -53,6 +53,12 @@ class ModEncrypt {
     // previous keys stay and the user is told.
     bool BuildKeys(const std::u16string& USBNAME);
 
+    // The first-run keys: a key file already in the store (the same stick
+    // on a second computer) is loaded and kept; new keys are made only when
+    // there is none. True when the keys are in force and kept, so the
+    // first-run marker can go.
+    bool FirstRunKeys(const std::u16string& USBNAME);
+
     // Takes over a typed pair with its key line. True when the key file was
     // written and the keys are in force.
     bool ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B);

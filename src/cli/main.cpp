@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,8 +83,42 @@ std::optional<cipher::KeyPair> ParseKeys(const std::string& text) {
     return cipher::KeyPair{*first, *second};
 }
 
-std::string ReadAll(std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// A text of more than 32,767 UTF-16 units is refused, and no UTF-8 sequence
+// carries more than 3 bytes per unit: this many bytes settle the question.
+constexpr size_t kMaxPlainBytes = 3 * cipher::kMaxPlainLength;
+// Far beyond any pair that an encryption makes (about 25 bytes per
+// character), and still small enough to hold.
+constexpr size_t kMaxLineBytes = 1 << 20;
+
+// Up to `limit` bytes; `more` tells whether the input went on beyond them.
+std::string ReadAtMost(std::istream& in, size_t limit, bool& more) {
+    std::string out(limit, '\0');
+    in.read(out.data(), static_cast<std::streamsize>(limit));
+    out.resize(static_cast<size_t>(in.gcount()));
+    more = out.size() == limit && in.peek() != std::char_traits<char>::eof();
+    return out;
+}
+
+enum class LineRead { Line, LastLine, TooLong };
+
+// One line without its LF (and a CR before it); LastLine when the input
+// ended without a line feed.
+LineRead ReadLine(std::istream& in, std::string& line) {
+    line.clear();
+    std::streambuf* buf = in.rdbuf();
+    for (;;) {
+        const int c = buf->sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return LineRead::LastLine;
+        if (c == '\n')
+            break;
+        if (line.size() == kMaxLineBytes)
+            return LineRead::TooLong;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return LineRead::Line;
 }
 
 // Reads the key pair the way the program does at start.
@@ -95,8 +128,15 @@ bool LoadOwnKeys(cipher::ModEncrypt& engine) {
 }
 
 int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
+    bool more = false;
+    const std::string input = ReadAtMost(std::cin, kMaxPlainBytes, more);
+    if (more) {
+        return Fail("the text is too long to encrypt: it has more than " +
+                    std::to_string(kMaxPlainBytes) +
+                    " bytes, over the limit of 32,767 characters with its end marker");
+    }
     std::u16string text;
-    if (!encoding::Utf8ToUtf16(ReadAll(std::cin), text)) {
+    if (!encoding::Utf8ToUtf16(input, text)) {
         return Fail("the plain text on standard input is not valid UTF-8");
     }
     if (engine.FirstKey == 0) {
@@ -132,17 +172,15 @@ int DecryptDocument(cipher::ModEncrypt& engine, const std::filesystem::path& doc
 }
 
 int Decrypt(cipher::ModEncrypt& engine) {
-    const std::string input = ReadAll(std::cin);
-    size_t nl = input.find('\n');
-    if (nl == std::string::npos)
+    std::string cipherLine, tableLine;
+    const LineRead first = ReadLine(std::cin, cipherLine);
+    if (first == LineRead::TooLong || ReadLine(std::cin, tableLine) == LineRead::TooLong) {
+        return Fail("a line of the input is longer than " + std::to_string(kMaxLineBytes) +
+                    " bytes: that is no cipher text or code table made by an encryption");
+    }
+    if (first == LineRead::LastLine || tableLine.empty()) {
+        // An encryption always writes a code table, if only for the end marker.
         return Fail("expected the cipher text on line 1 and the code table on line 2");
-    std::string cipherLine = input.substr(0, nl);
-    size_t nl2 = input.find('\n', nl + 1);
-    std::string tableLine =
-        input.substr(nl + 1, nl2 == std::string::npos ? std::string::npos : nl2 - nl - 1);
-    for (std::string* line : {&cipherLine, &tableLine}) {
-        if (!line->empty() && line->back() == '\r')
-            line->pop_back();
     }
     std::u16string cipherText, codeTable;
     if (!encoding::Utf8ToUtf16(cipherLine, cipherText) ||

@@ -23,8 +23,12 @@ constexpr std::int16_t kDefaultLedLeft = 5;
 constexpr std::int16_t kDefaultLedTop = 5;
 constexpr std::int32_t kDefaultAlignment = TextLeft;
 // The saved-caption default differs from the initial caption on purpose: a
-// freshly placed control saves "123.4567890" explicitly.
-const QString kDefaultSavedCaption = QStringLiteral("123.4");
+// freshly placed control saves "123.4567890" explicitly. Made anew on the
+// heap each time: a caption that came from it may outlive this library in the
+// host, so it must not point into the library's static data.
+QString DefaultSavedCaption() {
+    return QString::fromLatin1("123.4");
+}
 
 Variant colourVariant(OleColor colour) {
     return static_cast<std::int32_t>(colour);
@@ -167,7 +171,7 @@ void MyPLed::UserControl_ReadProperties(IPropertyBag& PropBag) {
             picture1_->setFillColor(static_cast<OleColor>(*n));
         }
     }
-    if (const auto v = read("Caption", kDefaultSavedCaption)) {
+    if (const auto v = read("Caption", DefaultSavedCaption())) {
         if (const auto s = toText(*v).value) {
             caption_ = *s;
         }
@@ -201,7 +205,7 @@ void MyPLed::UserControl_WriteProperties(IPropertyBag& PropBag) {
         {"BackColor", {colourVariant(picture1_->BackColor()), Variant()}},
         {"ForeColor", {colourVariant(picture1_->ForeColor()), Variant()}},
         {"LedBackColor", {colourVariant(picture1_->FillColor()), Variant()}},
-        {"Caption", {caption_, kDefaultSavedCaption}},
+        {"Caption", {caption_, DefaultSavedCaption()}},
         {"Alignment", {alignment_, kDefaultAlignment}},
     };
     for (const auto& [key, valueAndDefault] : entries) {

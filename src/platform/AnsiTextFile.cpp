@@ -19,8 +19,21 @@ void SetError(std::string* error, const std::string& what) {
         *error = what;
 }
 
+// Built by appending: GCC 12 at -O3 reports a false -Wrestrict inside
+// std::string's operator+ chains here.
 std::string ErrnoText(const std::string& what, const std::filesystem::path& path) {
-    return what + " " + path.string() + ": " + std::strerror(errno);
+    const char* reason = std::strerror(errno);
+    std::string text = what;
+    text += ' ';
+    text += path.string();
+    text += ": ";
+    text += reason;
+    return text;
+}
+
+AtomicWriteProbe& Probe() {
+    static AtomicWriteProbe probe;
+    return probe;
 }
 
 }  // namespace
@@ -78,7 +91,10 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
                      std::string* error) {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::random_device rd;
-    std::string tmpName = "." + path.filename().string() + ".tmp" + std::to_string(rd());
+    std::string tmpName = ".";
+    tmpName += path.filename().string();
+    tmpName += ".tmp";
+    tmpName += std::to_string(rd());
     const auto tmp = folder / tmpName;
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {
@@ -113,12 +129,24 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
         ::unlink(tmp.c_str());
         return false;
     }
+    if (Probe() && !Probe()(tmp)) {
+        std::string text = "write of ";
+        text += path.string();
+        text += " stopped before the rename";
+        SetError(error, text);
+        ::unlink(tmp.c_str());
+        return false;
+    }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         SetError(error, ErrnoText("cannot replace", path));
         ::unlink(tmp.c_str());
         return false;
     }
     return true;
+}
+
+void SetAtomicWriteProbe(AtomicWriteProbe probe) {
+    Probe() = std::move(probe);
 }
 
 bool WriteAnsiLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines,

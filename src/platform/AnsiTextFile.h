@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ std::optional<std::vector<std::u16string>> ReadAnsiLines(const std::filesystem::
 // says why.
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
                      std::string* error = nullptr);
+
+// Tests only: called with the temporary file once the new content is on disk
+// and before it replaces the old file. Returning false stops the write there,
+// as a crash or a full disk would. An empty probe removes it.
+using AtomicWriteProbe = std::function<bool(const std::filesystem::path& written)>;
+void SetAtomicWriteProbe(AtomicWriteProbe probe);
 
 // Each line encoded in code page 936 and ended by CR LF, written atomically.
 bool WriteAnsiLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines,

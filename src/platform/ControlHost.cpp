@@ -98,9 +98,16 @@ HostedControl ControlHost::createControl(const QString& progId, QWidget* parent)
         if (path && !path->isEmpty()) {
             QString error;
             if (ControlLibrary* library = load(*path, &error)) {
-                return create(*library, *clsid, parent);
+                HostedControl hosted = create(*library, *clsid, parent);
+                if (hosted) {
+                    return hosted;
+                }
+                // A registration of another build or class: the copy beside
+                // the program may still serve.
+                reasons << QStringLiteral("registered library failed: %1").arg(hosted.error);
+            } else {
+                reasons << QStringLiteral("registered library cannot be loaded: %1").arg(error);
             }
-            reasons << QStringLiteral("registered library cannot be loaded: %1").arg(error);
         } else {
             reasons << QStringLiteral("%1 has no registered library").arg(progId);
         }

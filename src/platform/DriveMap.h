@@ -1,7 +1,10 @@
 #pragma once
 // Drive letters on a system without them: the letters D..Z stand for the
-// mounted removable media, in the order of their mount points. Paths the
-// program composes the old way ("G:\mxsw\encrypt") become native paths here.
+// mounted removable media. Each medium keeps its letter while it is mounted
+// and gets it back when it returns, as on the desktop the program comes from:
+// media are known by their filesystem UUID, and the letters handed out are
+// remembered in a small file in the user's state folder. Paths the program
+// composes the old way ("G:\mxsw\encrypt") become native paths here.
 
 #include <filesystem>
 #include <map>
@@ -14,15 +17,29 @@ namespace velotan::platform {
 class DriveMap {
   public:
     // Reads the mount table and sysfs. A mount counts when its block device
-    // (or, for a partition, its disk) has removable = 1, or sits on USB.
-    static DriveMap Scan(const std::filesystem::path& mountinfo = "/proc/self/mountinfo",
-                         const std::filesystem::path& sysRoot = "/sys");
+    // (or, for a partition, its disk) has removable = 1, or sits on USB;
+    // optical drives never count, since no key file can be written to them.
+    // `byUuid` names each medium; `letterFile` remembers the letters handed
+    // out (nullopt: nothing is remembered beyond this scan). A medium seen
+    // before gets its letter back; a new one takes the lowest letter never
+    // handed out, and only when none is left, the lowest letter whose medium
+    // is absent now.
+    static DriveMap Scan(
+        const std::filesystem::path& mountinfo = "/proc/self/mountinfo",
+        const std::filesystem::path& sysRoot = "/sys",
+        const std::filesystem::path& byUuid = "/dev/disk/by-uuid",
+        const std::optional<std::filesystem::path>& letterFile = DefaultLetterFile());
+
+    // $XDG_STATE_HOME/velotan/drive-letters, or ~/.local/state/velotan/...
+    // when XDG_STATE_HOME is unset; nullopt when neither can be found.
+    static std::optional<std::filesystem::path> DefaultLetterFile();
 
     // An explicit map, for tests and for callers that know better.
     explicit DriveMap(std::map<char, std::filesystem::path> drives = {})
         : drives_(std::move(drives)) {}
 
-    // True when `letter` (either case) names a mounted removable medium.
+    // True when `letter` (D..Z in either case) names a mounted removable
+    // medium. No other character is a drive letter.
     bool DriveExists(char16_t letter) const;
     // Every mapped drive is removable: that is the only kind we map.
     bool IsRemovable(char16_t letter) const { return DriveExists(letter); }

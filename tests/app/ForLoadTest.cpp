@@ -33,6 +33,13 @@ class ForLoadTest : public AppFixture {
         box->clear();
         QTest::keyClicks(box, text);
     }
+    // Text that no key of the test keyboard types, put as an input method
+    // would.
+    void Put(int index, const QString& text) {
+        QLineEdit* box = Find<QLineEdit>(window_, ("TextPass_" + std::to_string(index)).c_str());
+        ASSERT_NE(box, nullptr);
+        box->setText(text);
+    }
     void ClickYes() { QTest::mouseClick(Find<QPushButton>(window_, "CommandYes"), Qt::LeftButton); }
     void ClickNo() { QTest::mouseClick(Find<QPushButton>(window_, "CommandNo"), Qt::LeftButton); }
 
@@ -216,6 +223,49 @@ TEST_F(ForLoadTest, ChangeThatFindsNoRowIsReportedNotClaimed) {
     EXPECT_TRUE(dialogs_.Messages()[0].text.startsWith(QStringLiteral("口令未能更改")));
     EXPECT_EQ(StoredValue(), Encoded(u"other"));
     EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(ForLoadTest, PasswordThatCodePage936CannotCarryIsRefused) {
+    // Stored as "?", such a password could never be typed again.
+    SetStoredValue(Encoded(u"old"));
+    QWidget settings;
+    window_ = MakeApp().OpenPasswordSetting(&settings);
+    ASSERT_NE(window_, nullptr);
+    const QString refused[] = {QStringLiteral("pay€"), QString::fromUtf8("\xF0\x9F\x98\x80x"),
+                               QStringLiteral("한글")};
+    for (const QString& password : refused) {
+        dialogs_.asked.clear();
+        Put(1, password);
+        Put(2, password);
+        ClickYes();
+        ASSERT_EQ(dialogs_.Messages().size(), 1u) << password.toStdString();
+        EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("错误"));
+        EXPECT_EQ(dialogs_.Messages()[0].text, QString::fromUtf16(kUnstorablePasswordMessage));
+        EXPECT_EQ(StoredValue(), Encoded(u"old"));
+        EXPECT_TRUE(window_->isVisible());
+    }
+    // Chinese text is carried and accepted.
+    dialogs_.asked.clear();
+    Put(1, QStringLiteral("口令abc"));
+    Put(2, QStringLiteral("口令abc"));
+    ClickYes();
+    ProcessEvents();
+    EXPECT_EQ(StoredValue(), Encoded(u"口令abc"));
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("信息"));
+}
+
+TEST_F(ForLoadTest, FirstPasswordThatCannotBeStoredKeepsTheEmptyOne) {
+    QWidget settings;
+    window_ = MakeApp().OpenPasswordSetting(&settings);
+    ASSERT_NE(window_, nullptr);
+    Put(1, QStringLiteral("€"));
+    Put(2, QStringLiteral("€"));
+    ClickYes();
+    EXPECT_FALSE(app_->Ended());
+    EXPECT_EQ(StoredValue(), "");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("错误"));
 }
 
 TEST_F(ForLoadTest, CancelEndsLoginButOnlyClosesPasswordSetting) {

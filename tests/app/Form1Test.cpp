@@ -341,6 +341,46 @@ TEST_F(Form1Test, FirstRunMarkerStaysUntilTheKeysAreWritten) {
     EXPECT_FALSE(fs::exists(Folder() / "first"));
 }
 
+TEST_F(Form1Test, FirstRunOverAnExistingKeyFileKeepsIt) {
+    // The same stick on a second computer: its keys are the user's keys.
+    WriteKeyFile("17UGA23");
+    WriteBytes(Folder() / "first", "");
+    Open();
+    EXPECT_EQ(ReadBytes(KeyFile()), "17UGA23\r\n");
+    EXPECT_EQ(app_->Cipher().FirstKey, 17);
+    EXPECT_EQ(app_->Cipher().SecondKey, 23);
+    EXPECT_FALSE(fs::exists(Folder() / "first"));
+    EXPECT_TRUE(dialogs_.asked.empty());
+}
+
+TEST_F(Form1Test, FirstRunOverAnUnreadableKeyFileWritesNothing) {
+    WriteKeyFile("not a key line");
+    WriteBytes(Folder() / "first", "");
+    Open();
+    EXPECT_EQ(ReadBytes(KeyFile()), "not a key line\r\n");
+    EXPECT_TRUE(fs::exists(Folder() / "first"));  // tried again at the next start
+    EXPECT_FALSE(dialogs_.Messages().empty());
+}
+
+TEST_F(Form1Test, FirstRunCheckRunsOncePerStart) {
+    // No key store anywhere: the marker stays.
+    WriteBytes(Folder() / "first", "");
+    Open();
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    ASSERT_TRUE(fs::exists(Folder() / "first"));
+    // Keys taken over in the settings window, for this run only.
+    app_->Cipher().FirstKey = 31;
+    app_->Cipher().SecondKey = 2;
+    window_->close();
+    ProcessEvents();
+    Open();
+    // Back in the main window: no new keys, no second message.
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(app_->Cipher().FirstKey, 31);
+    EXPECT_EQ(app_->Cipher().SecondKey, 2);
+    EXPECT_TRUE(fs::exists(Folder() / "first"));
+}
+
 TEST_F(Form1Test, KeyStoreRootSurvivesAnEmptiedKeyChar) {
     WriteKeyFile("7UGA3");
     Open();

@@ -134,3 +134,22 @@ TEST(Decrypt, BytesThatCannotBeSetKeepThePreviousValue) {
     auto r = Encrypt(u"你好F", 7, 9, Offsets({3, 4, 5}));
     EXPECT_EQ(Decrypt(r->cipherText, r->codeTable, 5, 1).size(), 2u);
 }
+
+TEST(Decrypt, ElementsOfTwentyDigitsOnEitherLine) {
+    // Far longer than any number the cipher writes; read without overflow
+    // (the sanitized build aborts on one), and the elements after them still
+    // decode.
+    const std::u16string twenty(20, u'9');
+    const std::u16string cipher = twenty + u"UUA66UUA0";
+    const std::u16string decoded = Decrypt(cipher, u"0UGA1UGA0", 1, 0);
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(decoded[1], u'A');  // 66 - 1
+    // Symbols and digits read alike, also at this length.
+    EXPECT_EQ(Decrypt(Symbols(twenty) + u"UUA66UUA0", u"0UGA1UGA0", 1, 0), decoded);
+
+    const std::u16string table = std::u16string(20, u'~') + u"UGA0UGA0";
+    const std::u16string withTable = Decrypt(u"66UUA66UUA0", table, 1, 0);
+    ASSERT_EQ(withTable.size(), 2u);
+    EXPECT_EQ(withTable[1], u'B');
+    EXPECT_EQ(Decrypt(u"66UUA66UUA0", u"11111111111111111111UGA0UGA0", 1, 0), withTable);
+}

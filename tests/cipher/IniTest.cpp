@@ -5,6 +5,7 @@
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
 #include "common/TempDir.h"
+#include "platform/AnsiTextFile.h"
 
 using namespace velotan::cipher;
 using velotan::testing::ReadBytes;
@@ -85,4 +86,27 @@ TEST(ProgramSettings, FailedWriteSaysWhy) {
     std::string err;
     EXPECT_FALSE(WriteKeyChar(tmp / "no-such-folder", u"G", &err));
     EXPECT_FALSE(err.empty());
+}
+
+TEST(ProgramSettings, AWriteStoppedBeforeTheRenameLeavesTheOldFile) {
+    TempDir tmp;
+    const std::string old = "[set]\r\nKeyChar=G\r\n; the user's own note\r\n";
+    WriteBytes(tmp / "settings.ini", old);
+    std::string seenAtStop;
+    velotan::platform::SetAtomicWriteProbe([&](const std::filesystem::path& written) {
+        // The new text is complete beside the old file, which is untouched.
+        EXPECT_NE(written, tmp / "settings.ini");
+        EXPECT_EQ(ReadBytes(written), "[set]\r\nKeyChar=H\r\n");
+        seenAtStop = ReadBytes(tmp / "settings.ini");
+        return false;
+    });
+    std::string err;
+    const bool written = WriteKeyChar(tmp.path(), u"H", &err);
+    velotan::platform::SetAtomicWriteProbe({});
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(seenAtStop, old);
+    EXPECT_EQ(ReadBytes(tmp / "settings.ini"), old);
+    // Nothing but the old file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 1);
 }

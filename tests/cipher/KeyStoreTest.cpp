@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <set>
+
+#include "cipher/Cipher.h"
 #include "cipher/KeyFile.h"
 #include "cipher/ModEncrypt.h"
 #include "common/MockMessenger.h"
 #include "common/TempDir.h"
+#include "platform/AnsiTextFile.h"
 
 using namespace velotan::cipher;
 using ::testing::_;
@@ -225,4 +230,106 @@ TEST_F(KeyStoreTest, GeneratedKeysStayWithinOneToThirtyNine) {
         ASSERT_GE(real.SecondKey, 1);
         ASSERT_LE(real.SecondKey, 39);
     }
+}
+
+TEST_F(KeyStoreTest, KeyFileIsReadableByItsOwnerOnly) {
+    const auto rootText = Root("keys");
+    const fs::path file = Store(tmp_ / "keys") / "chat.mx";
+    struct stat st {};
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // An older file with wider rights gets narrowed by the next write.
+    ::chmod(file.c_str(), 0644);
+    engine_.FindRemovableDrive();
+    EXPECT_CALL(messenger_, MsgBox(_, MsgStyle::kInformation, _));
+    ASSERT_TRUE(engine_.ImportKeys(u"3UGA4", 3, 4));
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(KeyStoreTest, AWriteStoppedBeforeTheRenameLeavesTheOldKeyFile) {
+    const auto rootText = Root("keys");
+    const fs::path file = Store(tmp_ / "keys") / "chat.mx";
+    WriteBytes(file, "12UGA34\r\n");
+    engine_.FirstKey = 12;
+    engine_.SecondKey = 34;
+    std::string seenAtStop;
+    velotan::platform::SetAtomicWriteProbe([&](const fs::path& written) {
+        EXPECT_NE(written, file);
+        EXPECT_EQ(ReadBytes(written), "5UGA6\r\n");
+        seenAtStop = ReadBytes(file);
+        return false;
+    });
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法写入密钥文件"), MsgStyle::kCritical, _));
+    const bool built = engine_.BuildKeys(rootText);
+    velotan::platform::SetAtomicWriteProbe({});
+    EXPECT_FALSE(built);
+    EXPECT_EQ(seenAtStop, "12UGA34\r\n");
+    EXPECT_EQ(ReadBytes(file), "12UGA34\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);
+    EXPECT_EQ(engine_.FirstKey, 12);
+    EXPECT_EQ(engine_.SecondKey, 34);
+}
+
+TEST_F(KeyStoreTest, FirstRunKeysKeepAKeyFileThatIsThere) {
+    const auto rootText = Root("keys");
+    const fs::path file = Store(tmp_ / "keys") / "chat.mx";
+    WriteBytes(file, "21UGA8\r\n");
+    ASSERT_TRUE(engine_.FirstRunKeys(rootText));
+    EXPECT_EQ(ReadBytes(file), "21UGA8\r\n");
+    EXPECT_EQ(engine_.FirstKey, 21);
+    EXPECT_EQ(engine_.SecondKey, 8);
+
+    // Only where there is none are new keys made.
+    const auto otherText = Root("other");
+    ASSERT_TRUE(engine_.FirstRunKeys(otherText));
+    EXPECT_EQ(ReadBytes(Store(tmp_ / "other") / "chat.mx"), "5UGA6\r\n");
+    EXPECT_EQ(engine_.FirstKey, 5);
+
+    // On a removable drive found by the scan, too.
+    drives_ = {{'E', tmp_ / "keys"}};
+    engine_.FirstKey = 0;
+    ASSERT_TRUE(engine_.FirstRunKeys(u""));
+    EXPECT_EQ(engine_.FirstKey, 21);
+    EXPECT_EQ(ReadBytes(file), "21UGA8\r\n");
+}
+
+TEST_F(KeyStoreTest, RandomKeysAndOffsetsCoverTheirWholeRanges) {
+    // The engine's own generator, not the predictable one of the fixture.
+    ModEncrypt real(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    const auto root = Root("keys");
+    std::set<int> firstKeys, secondKeys;
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_TRUE(real.BuildKeys(root));
+        firstKeys.insert(real.FirstKey);
+        secondKeys.insert(real.SecondKey);
+    }
+    // 39 values in 2000 draws: each one is missed with odds below 1e-20.
+    EXPECT_EQ(firstKeys.size(), 39u);
+    EXPECT_EQ(secondKeys.size(), 39u);
+    EXPECT_EQ(*firstKeys.begin(), 1);
+    EXPECT_EQ(*firstKeys.rbegin(), 39);
+    EXPECT_EQ(*secondKeys.begin(), 1);
+    EXPECT_EQ(*secondKeys.rbegin(), 39);
+
+    // With keys 1, 0 the code table is the offsets themselves.
+    real.FirstKey = 1;
+    real.SecondKey = 0;
+    ASSERT_TRUE(real.EncryptText(std::u16string(2000, u'a')));
+    std::set<std::u16string> offsets;
+    const std::u16string& table = real.CodeTable;
+    for (size_t start = 0; start <= table.size();) {
+        size_t end = table.find(u"UGA", start);
+        if (end == std::u16string::npos)
+            end = table.size();
+        offsets.insert(SymbolsToDigits(table.substr(start, end - start)));
+        start = end + 3;
+    }
+    EXPECT_EQ(offsets.size(), 26u);
+    EXPECT_TRUE(offsets.count(u"1"));
+    EXPECT_TRUE(offsets.count(u"26"));
+    EXPECT_FALSE(offsets.count(u"0"));
+    EXPECT_FALSE(offsets.count(u"27"));
 }

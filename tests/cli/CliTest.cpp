@@ -23,6 +23,8 @@ class CliTest : public ::testing::Test {
   protected:
     CliTest() {
         fs::copy_file(fs::path(VELOTAN_DATA_DIR) / "symbolhandle.ini", tmp_ / "symbolhandle.ini");
+        // The drive letters the program remembers stay in the test's folder.
+        ::setenv("XDG_STATE_HOME", (tmp_ / "state").c_str(), 1);
     }
     std::vector<std::string> Args(const std::string& command, const std::string& keys = "7,3") {
         std::vector<std::string> a = {command, "--program-folder", tmp_.path().string()};
@@ -100,6 +102,44 @@ TEST_F(CliTest, RefusesBadInput) {
     EXPECT_EQ(r.exitCode, 1);
     r = RunCli(Args("encrypt", "0,5"), "abc");
     EXPECT_EQ(r.exitCode, 1);
+}
+
+TEST_F(CliTest, DecryptNeedsACodeTable) {
+    // An encryption always makes one, if only for the end marker.
+    for (const std::string& input : {std::string("{~UUA{~\n"), std::string("{~UUA{~\n\n"),
+                                     std::string("{~UUA{~\r\n\r\nmore"), std::string("{~")}) {
+        CliRun r = RunCli(Args("decrypt"), input);
+        EXPECT_EQ(r.exitCode, 1) << input;
+        EXPECT_NE(r.err.find("code table"), std::string::npos) << input;
+        EXPECT_TRUE(r.out.empty()) << input;
+    }
+}
+
+TEST_F(CliTest, ReadsOnlyWhatItNeedsFromStandardInput) {
+    const std::string huge(8 << 20, 'a');
+    // Three bytes per character settle that a text is too long.
+    CliRun r = RunCli(Args("encrypt"), huge);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("32,767"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_LT(r.inputTaken, huge.size());
+    // Just over the bytes read: still refused, by the count of characters.
+    r = RunCli(Args("encrypt"), std::string(3 * 32767, 'a'));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("32,767"), std::string::npos);
+
+    // A line beyond 1 MiB is no cipher text or code table.
+    r = RunCli(Args("decrypt"), huge);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("longer than"), std::string::npos);
+    EXPECT_LT(r.inputTaken, huge.size());
+    r = RunCli(Args("decrypt"), "~~UUA~~\n" + huge + "\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("longer than"), std::string::npos);
+    EXPECT_LT(r.inputTaken, huge.size());
+    // A line of exactly 1 MiB is still read (and decodes to garbage).
+    r = RunCli(Args("decrypt"), std::string(1 << 20, '~') + "\n~\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {

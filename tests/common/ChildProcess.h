@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,11 +20,14 @@ struct ProgramRun {
     int exitCode = -1;
     std::string out;
     std::string err;
+    size_t inputTaken = 0;  // bytes of the input the program took before it ended
 };
 
 // Runs args[0] with the arguments after it, feeding `input` to its standard
 // input and collecting both outputs; no shell involved.
 inline ProgramRun RunProgram(std::vector<std::string> args, const std::string& input) {
+    // A program that stops reading early closes the pipe under our writes.
+    ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err))
         return {};
@@ -86,6 +90,7 @@ inline ProgramRun RunProgram(std::vector<std::string> args, const std::string& i
     int status = 0;
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.inputTaken = written;
     return run;
 }
 

@@ -180,6 +180,25 @@ TEST_F(ControlRegistry, StaleRegistrationFallsBackToTheProgramFolder) {
     EXPECT_EQ(registeredLibrary(), QFileInfo(shipped).absoluteFilePath());
 }
 
+TEST_F(ControlRegistry, RegisteredLibraryThatCannotCreateFallsBackToTheProgramFolder) {
+    // The registered library loads, but knows no class of the registered id.
+    const QString otherClsid = QStringLiteral("{00000000-0000-0000-0000-0000000000AB}");
+    vxled::RegistryFile other;
+    other.setValue(kRoot + kProgId + QStringLiteral("\\CLSID"), {}, otherClsid);
+    other.setValue(
+        kRoot + QStringLiteral("CLSID\\") + otherClsid + QStringLiteral("\\InprocServer32"), {},
+        kBuiltLibrary);
+    ASSERT_TRUE(other.save(registryPath()));
+
+    const QString shipped = shipLibrary();
+    ControlHost host(programFolder_.path());
+    QWidget window;
+    const HostedControl hosted = host.createControl(kProgId, &window);
+    ASSERT_TRUE(hosted) << hosted.error.toStdString();
+    EXPECT_EQ(hosted.libraryPath, shipped);
+    EXPECT_EQ(registeredLibrary(), QFileInfo(shipped).absoluteFilePath());
+}
+
 TEST_F(ControlRegistry, MissingLibraryIsAnErrorNotACrash) {
     ControlHost host(programFolder_.path());
     QWidget window;

@@ -46,6 +46,17 @@ TEST(LedLayout, LargeDotsKeepTheirGap) {
     EXPECT_EQ(layout.pitch, 2560);
 }
 
+TEST(LedLayout, GapStartsAtDotsOfFourHundred) {
+    // G = D / 10 rounded down, kept from 40 on: D 400 to 409 all give 40.
+    for (int d = 400; d <= 409; ++d) {
+        const LedLayout layout = ComputeLedLayout(10000, 7.0 * d, {0, 0}, 1, TextLeft);
+        ASSERT_EQ(layout.dotSize, d);
+        EXPECT_EQ(layout.gap, 40) << "D = " << d;
+    }
+    EXPECT_EQ(ComputeLedLayout(10000, 7.0 * 410, {0, 0}, 1, TextLeft).gap, 41);
+    EXPECT_EQ(ComputeLedLayout(10000, 7.0 * 399, {0, 0}, 1, TextLeft).gap, 0);
+}
+
 TEST(LedLayout, TextRightOffsetCountsSixColumnsPerCharacter) {
     const LedLayout layout = ComputeLedLayout(2175, 295, kPanelPosition, 6, TextRight);
     EXPECT_EQ(layout.rightOffset, 697);  // 53 * 41 - 6 * 246

@@ -81,6 +81,20 @@ TEST_F(MyPLedPersistence, BagWithoutCaptionGivesTheSavedDefaultNotTheInitialCapt
     EXPECT_EQ(loaded.Caption(), QStringLiteral("123.4"));
 }
 
+TEST_F(MyPLedPersistence, CaptionsOwnTheirTextAndCanOutliveTheLibrary) {
+    // A host may keep a caption after the library is unloaded: it must not
+    // point into the library's static data (as a QStringLiteral would).
+    MemoryPropertyBag empty;
+    MyPLed loaded;
+    loaded.ReadProperties(empty);
+    QString caption = loaded.Caption();
+    EXPECT_EQ(caption, QStringLiteral("123.4"));
+    EXPECT_TRUE(caption.data_ptr().isMutable());
+    // The initial caption of a new control, too.
+    MyPLed fresh;
+    EXPECT_TRUE(fresh.Caption().data_ptr().isMutable());
+}
+
 TEST_F(MyPLedPersistence, MissingColoursKeepTheColoursThere) {
     MemoryPropertyBag bag;
     bag.WriteProperty(QStringLiteral("LedLeft"), std::int16_t{30}, std::int16_t{5});

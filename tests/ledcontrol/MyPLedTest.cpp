@@ -3,9 +3,11 @@
 #include "MyPLedClassFactory.h"
 
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace vxled {
@@ -100,6 +102,30 @@ TEST_F(MyPLedTest, EveryPutRedraws) {
     EXPECT_NE(recoloured, withCaption);
     control->put_LedLeft(50);
     EXPECT_NE(control->Picture1()->image(), recoloured);
+}
+
+TEST_F(MyPLedTest, EveryPutDrawsWhatAFullRedrawDraws) {
+    // After each put the panel must already show what a redraw (as on Show)
+    // makes of the new values: neither the old picture nor a cleared one.
+    auto control = shownControl(2175, 375);
+    control->put_Caption(QStringLiteral("12.200"));
+    const std::pair<const char*, std::function<void()>> puts[] = {
+        {"Backcolor", [&] { control->put_Backcolor(0x00402010); }},
+        {"LedBackcolor", [&] { control->put_LedBackcolor(0x00808080); }},
+        {"LedTop", [&] { control->put_LedTop(40); }},
+        {"Forecolor", [&] { control->put_Forecolor(0x000000FF); }},
+        {"LedLeft", [&] { control->put_LedLeft(90); }},
+        {"Alignment", [&] { control->put_Alignment(TextRight); }},
+        {"Caption", [&] { control->put_Caption(QStringLiteral("7.3")); }},
+    };
+    for (const auto& [name, put] : puts) {
+        const QImage before = control->Picture1()->image();
+        put();
+        const QImage afterPut = control->Picture1()->image();
+        EXPECT_NE(afterPut, before) << name;
+        control->UserControl_Show();
+        EXPECT_EQ(afterPut, control->Picture1()->image()) << name;
+    }
 }
 
 TEST_F(MyPLedTest, UnknownAlignmentShowsOnlyTheBackgroundUntilPutBack) {
@@ -198,13 +224,28 @@ TEST_F(MyPLedTest, ClickOnTheSurfaceRaisesClickButTheStripDoesNot) {
     QTest::mouseClick(control->Picture1(), Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(sink.clicks, 1);
 
-    // The strip is the control's own area below the surface.
-    QTest::mouseClick(control.get(), Qt::LeftButton, {}, QPoint(20, 23));
+    // The strip is the control's own area below the surface. The click
+    // arrives as a user's does: at a point of the window, delivered to
+    // whatever widget lies there.
+    QWindow* window = control->windowHandle();
+    ASSERT_NE(window, nullptr);
+    const QPoint inStrip(20, 23);
+    ASSERT_EQ(control->childAt(inStrip), nullptr);
+    QTest::mouseClick(window, Qt::LeftButton, {}, inStrip);
     EXPECT_EQ(sink.clicks, 1);
+    // The same way, a point of the surface does click.
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(sink.clicks, 2);
+    // Were the strip part of the surface, the strip click would count.
+    const QSize designed = control->Picture1()->size();
+    control->Picture1()->resize(designed.width(), control->height());
+    QTest::mouseClick(window, Qt::LeftButton, {}, inStrip);
+    EXPECT_EQ(sink.clicks, 3);
+    control->Picture1()->resize(designed);
 
     ASSERT_EQ(control->Unadvise(&sink), S_OK);
     QTest::mouseClick(control->Picture1(), Qt::LeftButton, {}, QPoint(20, 10));
-    EXPECT_EQ(sink.clicks, 1);
+    EXPECT_EQ(sink.clicks, 3);
     EXPECT_EQ(control->Unadvise(&sink), E_INVALIDARG);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "common/TempDir.h"
 
 using velotan::platform::DriveMap;
@@ -19,9 +21,10 @@ class SysFixture {
 
     // A disk with an optional partition; returns the MAJ:MIN to mount.
     void Disk(const std::string& devicePath, const std::string& majMin, bool removable,
-              const std::string& partMajMin = "") {
+              const std::string& partMajMin = "", int scsiType = 0) {
         fs::path disk = root_ / "devices" / devicePath;
         WriteBytes(disk / "removable", removable ? "1\n" : "0\n");
+        WriteBytes(disk / "device" / "type", std::to_string(scsiType) + "\n");
         Link(majMin, disk);
         if (!partMajMin.empty()) {
             fs::path part = disk / (disk.filename().string() + "1");
@@ -38,9 +41,16 @@ class SysFixture {
     fs::path root_;
 };
 
-std::string MountLine(int id, const std::string& majMin, const std::string& mountPoint) {
-    return std::to_string(id) + " 1 " + majMin + " / " + mountPoint +
+std::string MountLine(int id, const std::string& majMin, const std::string& mountPoint,
+                      const std::string& root = "/") {
+    return std::to_string(id) + " 1 " + majMin + " " + root + " " + mountPoint +
            " rw,relatime shared:1 - vfat /dev/x rw\n";
+}
+
+// /dev/disk/by-uuid as udev makes it: UUID -> ../../<device name>.
+void Uuid(const fs::path& byUuid, const std::string& uuid, const std::string& device) {
+    fs::create_directories(byUuid);
+    fs::create_symlink(fs::path("../..") / device, byUuid / uuid);
 }
 
 }  // namespace
@@ -51,20 +61,144 @@ TEST(DriveMap, AssignsLettersFromDToRemovableMountsSortedByMountPoint) {
     sys.Disk("pci0/ata1/block/sda", "8:0", false, "8:1");              // fixed disk
     sys.Disk("pci0/usb1/1-1/host6/block/sdb", "8:16", false, "8:17");  // USB, flag 0
     sys.Disk("pci0/mmc0/block/mmcblk0", "179:0", true, "179:1");       // card reader
-    sys.Disk("pci0/ata2/block/sr0", "11:0", true);                     // removable, no partition
+    sys.Disk("pci0/ata2/block/sr0", "11:0", true, "", 5);              // CD drive
     std::string mountinfo = MountLine(20, "8:1", "/") + MountLine(21, "0:22", "/proc") +
                             MountLine(22, "8:17", "/media/zed") +
                             MountLine(23, "179:1", "/media/alpha\\040stick") +
                             MountLine(24, "11:0", "/media/cdrom") + "garbage line\n";
     WriteBytes(tmp / "mountinfo", mountinfo);
 
-    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys");
-    ASSERT_EQ(map.Drives().size(), 3u);
+    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid",
+                                  tmp / "state" / "drive-letters");
+    ASSERT_EQ(map.Drives().size(), 2u);
     EXPECT_EQ(*map.MountPoint(u'D'), fs::path("/media/alpha stick"));
-    EXPECT_EQ(*map.MountPoint(u'E'), fs::path("/media/cdrom"));
-    EXPECT_EQ(*map.MountPoint(u'f'), fs::path("/media/zed"));
-    EXPECT_FALSE(map.DriveExists(u'G'));
+    EXPECT_EQ(*map.MountPoint(u'e'), fs::path("/media/zed"));
+    EXPECT_FALSE(map.DriveExists(u'F'));
     EXPECT_FALSE(map.DriveExists(u'C'));
+}
+
+TEST(DriveMap, OpticalDrivesAreNoKeyStores) {
+    // removable = 1, but read-only: by its "sr" name, or by SCSI type 5
+    // under another name; a partition of such a disk counts as its disk.
+    TempDir tmp;
+    SysFixture sys(tmp / "sys");
+    sys.Disk("pci0/ata2/block/sr0", "11:0", true);
+    sys.Disk("pci0/ata3/block/sdx", "8:96", true, "8:97", 5);
+    sys.Disk("pci0/usb1/block/sdc", "8:32", true, "8:33");
+    WriteBytes(tmp / "mountinfo", MountLine(1, "11:0", "/media/a-cd") +
+                                      MountLine(2, "8:97", "/media/b-dvd") +
+                                      MountLine(3, "8:33", "/media/stick"));
+    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid", std::nullopt);
+    ASSERT_EQ(map.Drives().size(), 1u);
+    EXPECT_EQ(*map.MountPoint(u'D'), fs::path("/media/stick"));
+}
+
+namespace {
+
+// Two sticks that come and go, each with its filesystem UUID.
+class StableLetters : public ::testing::Test {
+  protected:
+    StableLetters() : sys_(tmp_ / "sys") {
+        sys_.Disk("usb1/block/sdb", "8:16", true, "8:17");
+        sys_.Disk("usb1/block/sdc", "8:32", true, "8:33");
+        sys_.Disk("usb1/block/sdd", "8:48", true, "8:49");
+        Uuid(tmp_ / "by-uuid", "AAAA-0001", "sdb1");
+        Uuid(tmp_ / "by-uuid", "BBBB-0002", "sdc1");
+        Uuid(tmp_ / "by-uuid", "CCCC-0003", "sdd1");
+    }
+    DriveMap Scan(const std::string& mountinfo) {
+        WriteBytes(tmp_ / "mountinfo", mountinfo);
+        return DriveMap::Scan(tmp_ / "mountinfo", tmp_ / "sys", tmp_ / "by-uuid", LetterFile());
+    }
+    fs::path LetterFile() const { return tmp_ / "state" / "velotan" / "drive-letters"; }
+
+    TempDir tmp_;
+    SysFixture sys_;
+    const std::string first_ = MountLine(1, "8:17", "/media/u/first");
+    const std::string second_ = MountLine(2, "8:33", "/media/u/second");
+    const std::string third_ = MountLine(3, "8:49", "/media/u/third");
+};
+
+}  // namespace
+
+TEST_F(StableLetters, AMediumKeepsItsLetterAndGetsItBackWhenItReturns) {
+    DriveMap both = Scan(first_ + second_);
+    EXPECT_EQ(both.MountPoint(u'D'), fs::path("/media/u/first"));
+    EXPECT_EQ(both.MountPoint(u'E'), fs::path("/media/u/second"));
+
+    // The first stick is pulled: the second does not move up to D.
+    DriveMap secondOnly = Scan(second_);
+    EXPECT_FALSE(secondOnly.DriveExists(u'D'));
+    EXPECT_EQ(secondOnly.MountPoint(u'E'), fs::path("/media/u/second"));
+
+    // A new stick takes a letter never handed out, not the first one's D.
+    DriveMap withThird = Scan(second_ + third_);
+    EXPECT_EQ(withThird.MountPoint(u'F'), fs::path("/media/u/third"));
+    EXPECT_FALSE(withThird.DriveExists(u'D'));
+
+    // The first returns, mounted elsewhere this time, and is D again.
+    DriveMap back = Scan(MountLine(4, "8:17", "/media/u/zzz-first") + second_ + third_);
+    EXPECT_EQ(back.MountPoint(u'D'), fs::path("/media/u/zzz-first"));
+    EXPECT_EQ(back.MountPoint(u'E'), fs::path("/media/u/second"));
+    EXPECT_EQ(back.MountPoint(u'F'), fs::path("/media/u/third"));
+
+    EXPECT_EQ(velotan::testing::ReadBytes(LetterFile()), "D=AAAA-0001\nE=BBBB-0002\nF=CCCC-0003\n");
+}
+
+TEST_F(StableLetters, BindMountsDoNotCountAsMedia) {
+    DriveMap map = Scan(MountLine(1, "8:17", "/srv/bind", "/sub") + first_ + second_);
+    ASSERT_EQ(map.Drives().size(), 2u);
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/first"));
+}
+
+TEST_F(StableLetters, FreedLettersAreReusedOnlyWhenNoneIsLeft) {
+    // D..Y were handed out to media that are away now, and Z to the second.
+    std::string remembered;
+    for (char c = 'D'; c < 'Z'; ++c)
+        remembered += std::string(1, c) + "=gone-" + c + "\n";
+    remembered += "Z=BBBB-0002\n";
+    WriteBytes(LetterFile(), remembered);
+    DriveMap map = Scan(first_ + second_);
+    EXPECT_EQ(map.MountPoint(u'Z'), fs::path("/media/u/second"));
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/first"));
+    const std::string file = velotan::testing::ReadBytes(LetterFile());
+    EXPECT_NE(file.find("D=AAAA-0001\n"), std::string::npos);
+    EXPECT_EQ(file.find("gone-D"), std::string::npos);
+    EXPECT_NE(file.find("E=gone-E\n"), std::string::npos);
+}
+
+TEST_F(StableLetters, WithoutMemoryEveryScanStartsAtD) {
+    WriteBytes(tmp_ / "mountinfo", second_);
+    DriveMap map = DriveMap::Scan(tmp_ / "mountinfo", tmp_ / "sys", tmp_ / "by-uuid", std::nullopt);
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/second"));
+    EXPECT_FALSE(fs::exists(LetterFile()));
+}
+
+TEST(DriveMap, LetterFileLivesInTheUsersStateFolder) {
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const std::string savedState = oldState ? oldState : "";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+
+    ::setenv("XDG_STATE_HOME", "/tmp/state-home", 1);
+    EXPECT_EQ(DriveMap::DefaultLetterFile(), fs::path("/tmp/state-home/velotan/drive-letters"));
+    ::unsetenv("XDG_STATE_HOME");
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(DriveMap::DefaultLetterFile(),
+              fs::path("/home/someone/.local/state/velotan/drive-letters"));
+    // A relative XDG_STATE_HOME is to be ignored.
+    ::setenv("XDG_STATE_HOME", "relative", 1);
+    EXPECT_EQ(DriveMap::DefaultLetterFile(),
+              fs::path("/home/someone/.local/state/velotan/drive-letters"));
+
+    if (oldState)
+        ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
+    if (oldHome)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
 }
 
 TEST(DriveMap, NeverHandsOutLettersBeyondZ) {
@@ -79,7 +213,8 @@ TEST(DriveMap, NeverHandsOutLettersBeyondZ) {
         mountinfo += MountLine(100 + i, mm, name);
     }
     WriteBytes(tmp / "mountinfo", mountinfo);
-    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys");
+    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid",
+                                  tmp / "state" / "drive-letters");
     EXPECT_EQ(map.Drives().size(), 23u);
     EXPECT_EQ(map.Drives().begin()->first, 'D');
     EXPECT_EQ(map.Drives().rbegin()->first, 'Z');
@@ -87,7 +222,10 @@ TEST(DriveMap, NeverHandsOutLettersBeyondZ) {
 }
 
 TEST(DriveMap, MissingMountTableGivesNoDrives) {
-    EXPECT_TRUE(DriveMap::Scan("/nonexistent/mountinfo", "/nonexistent").Drives().empty());
+    EXPECT_TRUE(
+        DriveMap::Scan("/nonexistent/mountinfo", "/nonexistent", "/nonexistent", std::nullopt)
+            .Drives()
+            .empty());
 }
 
 TEST(DriveMap, ComposedPathsBecomeNative) {
@@ -108,4 +246,16 @@ TEST(DriveMap, RootFolderTreatsOneCharacterAsDriveLetter) {
     EXPECT_EQ(map.RootFolder(u""), std::nullopt);
     EXPECT_EQ(map.RootFolder(u"G:"), fs::path("/media/stick"));
     EXPECT_EQ(map.RootFolder(u"/tmp/k"), fs::path("/tmp/k"));
+}
+
+TEST(DriveMap, OnlyAsciiLettersDToZAreDriveLetters) {
+    DriveMap map({{'H', "/media/stick"}, {'A', "/media/floppy"}});
+    EXPECT_TRUE(map.DriveExists(u'h'));
+    // U+4E48 and U+0148 end in the byte of "H"; they name no drive.
+    EXPECT_FALSE(map.DriveExists(u'\u4E48'));
+    EXPECT_FALSE(map.DriveExists(u'\u0148'));
+    EXPECT_EQ(map.RootFolder(u"\u4E48"), std::nullopt);
+    EXPECT_EQ(map.ToNative(u"\u4E48:\\mxsw"), fs::path("\xE4\xB9\x88:/mxsw"));
+    // A, B and C never are, whatever a map holds.
+    EXPECT_FALSE(map.DriveExists(u'A'));
 }
