@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::thread serving([&server] { server.listen_after_bind(); });
+    // stop() only reaches a server whose accept loop runs.
+    while (!server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     QTemporaryDir temp;
     const fs::path folder = fs::path(temp.path().toStdString());
