@@ -375,7 +375,7 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     EXPECT_TRUE(app_->Ended());
 
     // The installer runs on its own; give it a moment to leave its mark.
-    for (int i = 0; i < 100 && !fs::exists(marker); ++i)
+    for (int i = 0; i < 100 && ReadBytes(marker) != "ran\n"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(ReadBytes(marker), "ran\n");
 }
