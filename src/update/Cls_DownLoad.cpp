@@ -23,6 +23,7 @@ namespace {
 
 constexpr char kUserAgent[] = "VB Http";
 constexpr long kMaxRedirects = 10;
+constexpr size_t kWriteBuffer = 64 * 1024;
 // While nothing arrives (connecting, a quiet server) the window still gets
 // its events this often.
 constexpr auto kQuietPumpInterval = std::chrono::milliseconds(100);
@@ -123,6 +124,8 @@ class StagedFile {
                     ::close(fd);
                     break;
                 }
+                // 512-byte chunks go to the disk in larger writes.
+                std::setvbuf(file_, nullptr, _IOFBF, kWriteBuffer);
                 return true;
             }
             if (errno != EEXIST)
