@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "Version.h"
 #include "app/App.h"
@@ -53,6 +54,10 @@ int64_t Percent(int32_t downloaded, int32_t fileSize) {
     return static_cast<int64_t>(
         std::nearbyint(static_cast<double>(downloaded) / static_cast<double>(fileSize) * 100.0));
 }
+
+// A version list is a line or a few; anything bigger is not one, and is
+// neither downloaded to the end nor read into memory.
+constexpr int32_t kMaxListBytes = 1 << 20;
 
 }  // namespace
 
@@ -241,7 +246,9 @@ void FrmUpdate::RunCheck() {
     }
 
     const fs::path listFile = app_.DataFolder() / kListFileName;
+    Cdf.SetMaxBytes(kMaxListBytes);
     Cdf.DLFile(server + kListUrlPath, listFile, 5000);
+    Cdf.SetMaxBytes(INT32_MAX);
     const DownloadResult list = Cdf.LastResult();
     if (list.replaced)
         SkinLabel1->setText(Q(kListDoneText));
@@ -257,7 +264,11 @@ void FrmUpdate::RunCheck() {
 
     // An earlier copy stands in for a list that did not arrive this time.
     const QString note = list.replaced ? QString() : Q(kEarlierListNote);
-    const auto bytes = platform::ReadFileBytes(listFile);
+    std::error_code ec;
+    const auto size = fs::file_size(listFile, ec);
+    const auto bytes = (!ec && size <= static_cast<uintmax_t>(kMaxListBytes))
+                           ? platform::ReadFileBytes(listFile)
+                           : std::nullopt;
     if (!bytes) {
         ShowOutcome(Q(kListUnreadableText));
         return;

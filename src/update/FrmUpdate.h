@@ -32,7 +32,7 @@ inline constexpr const char16_t* kInstallerReadyMessage = u"安装包下载完�
 inline constexpr const char16_t* kNoServerText =
     u"未设置升级服务器：请在 update.ini 的 [update] 节中设置 Server。";
 inline constexpr const char16_t* kListUnreadableText =
-    u"无法读取版本列表：列表未能下载，也没有以前下载的列表。";
+    u"无法读取版本列表：列表未能下载，也没有可用的以前下载的列表。";
 inline constexpr const char16_t* kListWithoutVersionText =
     u"版本列表不以版本号开头，无法判断是否有新版本。";
 inline constexpr const char16_t* kUpToDateText = u"当前已是最新版本，无需更新。";

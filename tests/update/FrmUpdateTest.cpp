@@ -233,6 +233,23 @@ TEST_F(FrmUpdateTest, EarlierListIsUsedWhenTheDownloadFails) {
     EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 1);  // the earlier list offered it
 }
 
+TEST_F(FrmUpdateTest, OversizedListIsNeitherKeptNorRead) {
+    WriteBytes(List(), "1.0\r\n");
+    server_.ServeBytes("/sns/update.lst", "9.9" + std::string(2 << 20, '0'));
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(Status(), Q(kUpToDateText) + Q(kEarlierListNote));
+    EXPECT_EQ(ReadBytes(List()), "1.0\r\n");
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
+
+    // Nor is an oversized earlier copy read.
+    WriteBytes(List(), "9.9" + std::string(2 << 20, '0'));
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(Status(), Q(kListUnreadableText));
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
+    ExpectNoStagedFiles();
+}
+
 TEST_F(FrmUpdateTest, LocalFileErrorSaysSo) {
     fs::create_directories(List() / "in-the-way");
     server_.ServeBytes("/sns/update.lst", "9.9\r\n");
