@@ -445,6 +445,8 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_NOPROXY, noProxy.c_str());
+    // A proxy's own "200 Connection established" must not pass for the answer.
+    curl_easy_setopt(c, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
     if (lTimeOut > 0)
