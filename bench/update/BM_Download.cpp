@@ -86,6 +86,11 @@ void BM_Download_DLFile(benchmark::State& state) {
     RunDLFile(state, velotan::update::WindowEventPump());
 }
 
+// For comparison: no pump at all.
+void BM_Download_DLFileNoPump(benchmark::State& state) {
+    RunDLFile(state, nullptr);
+}
+
 // For comparison: the event loop run after every single chunk.
 void BM_Download_DLFilePumpEveryChunk(benchmark::State& state) {
     RunDLFile(state, [] { QCoreApplication::processEvents(); });
@@ -115,6 +120,7 @@ void BM_Download_PlainCurl(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Download_DLFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Download_DLFileNoPump)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Download_DLFilePumpEveryChunk)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Download_PlainCurl)->Unit(benchmark::kMillisecond)->UseRealTime();
 
