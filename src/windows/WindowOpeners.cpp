@@ -10,6 +10,7 @@
 #include "app/App.h"
 #include "frmAbout.h"
 #include "platform/ControlHost.h"
+#include "update/FrmUpdate.h"
 
 namespace velotan::windows {
 namespace {
@@ -51,6 +52,8 @@ void RegisterWindowOpeners(app::App& app) {
     app.SetWindowOpener(app::AppWindow::Decode, Beside<Form3>());
     app.SetWindowOpener(app::AppWindow::Share, Beside<Form4>());
     app.SetWindowOpener(app::AppWindow::About, Beside<frmAbout>());
+    app.SetWindowOpener(app::AppWindow::Update,
+                        [](app::App& a) -> QWidget* { return update::FrmUpdate::Open(a); });
 }
 
 }  // namespace velotan::windows
