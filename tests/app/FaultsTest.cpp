@@ -277,8 +277,9 @@ TEST_F(AppFaults, DamagedDatabaseEndsWithTheMessageAndStaysAsItWas) {
         EXPECT_EQ(app_->MainWindow(), nullptr);
         // Nothing is made in place of a missing database, nothing rewritten.
         EXPECT_EQ(fs::exists(DatabaseFile()), existed);
-        if (existed)
+        if (existed) {
             EXPECT_EQ(ReadBytes(DatabaseFile()), before);
+        }
         EXPECT_FALSE(fs::exists(DatabaseFile().string() + "-journal"));
     }
 }
@@ -403,10 +404,12 @@ TEST_F(AppFaults, BrokenDocumentPairsAreRefusedWithAMessage) {
         EXPECT_TRUE(messages[0].text.contains(QString::fromUtf8(c.reason)))
             << messages[0].text.toStdString();
         ExpectMainStateKept();
-        if (c.document != "<folder>")
+        if (c.document != "<folder>") {
             EXPECT_EQ(ReadBytes(document), c.document);
-        if (c.companion != "<folder>" && c.companion != "<missing>")
+        }
+        if (c.companion != "<folder>" && c.companion != "<missing>") {
             EXPECT_EQ(ReadBytes(companion), c.companion);
+        }
     }
 
     // Saving where either file is a folder: refused before anything is
