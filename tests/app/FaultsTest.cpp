@@ -377,8 +377,8 @@ TEST_F(AppFaults, BrokenDocumentPairsAreRefusedWithAMessage) {
         {"companion empty", "~~UUA~~\r\n", "", "码表文件中没有码表"},
         {"companion of empty lines", "~~UUA~~\r\n", "\r\n\r\n", "码表文件中没有码表"},
         {"document empty", "", "~UGA!\r\n", "文档中没有密文"},
-        {"document a folder", "<folder>", "~UGA!\r\n", "a.mxe"},
-        {"companion a folder", "~~UUA~~\r\n", "<folder>", "a.mxr"},
+        {"document a folder", "<folder>", "~UGA!\r\n", "a.mxe is a folder"},
+        {"companion a folder", "~~UUA~~\r\n", "<folder>", "a.mxr is a folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

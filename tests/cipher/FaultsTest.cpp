@@ -207,6 +207,7 @@ TEST_F(KeyStoreFaults, FullStickKeepsTheKeyFile) {
     ASSERT_TRUE(outcome) << "BuildKeys did not come back";
     EXPECT_TRUE(outcome->starts_with("failed 12UGA34\n")) << *outcome;
     EXPECT_NE(outcome->find("错误: 无法写入密钥文件，密钥没有保存"), std::string::npos) << *outcome;
+    EXPECT_NE(outcome->find("File too large"), std::string::npos) << *outcome;
     EXPECT_EQ(ReadBytes(KeyFile()), kKeyLine);
     EXPECT_FALSE(HasLeftovers(KeyFile().parent_path()));
 }
@@ -241,6 +242,7 @@ TEST(SettingsFileFaults, DiskFullKeepsSettingsIni) {
     });
     ASSERT_TRUE(outcome) << "WriteKeyChar did not come back";
     EXPECT_TRUE(outcome->starts_with("failed: cannot write")) << *outcome;
+    EXPECT_NE(outcome->find("File too large"), std::string::npos) << *outcome;
     EXPECT_EQ(ReadBytes(tmp / kSettingsFileName), old);
     EXPECT_FALSE(HasLeftovers(tmp.path()));
 }
@@ -297,6 +299,8 @@ TEST(SymbolFileFaults, MissingTruncatedOrEmptyValuesSubstituteWhatIsThere) {
     EXPECT_EQ(restored.substr(0, 2), u"心情");
     EXPECT_EQ(restored.substr(restored.size() - 2), u"好。");
     EXPECT_EQ(restored.find(u"{$"), std::u16string::npos);
+    // Placeholder 20's entry is gone altogether: the placeholder is deleted.
+    EXPECT_EQ(RestoreSymbols(u"a{$03,$02}b", file), u"ab");
     EXPECT_EQ(ReadBytes(file), truncated);
 
     // An empty value deletes the mark before encryption (and the

@@ -54,6 +54,7 @@ TEST(WriterFaults, DiskFullDuringTheWriteKeepsTheOldFile) {
     });
     ASSERT_TRUE(outcome) << "the writer did not come back";
     EXPECT_TRUE(outcome->starts_with("failed: cannot write")) << *outcome;
+    EXPECT_NE(outcome->find("File too large"), std::string::npos) << *outcome;
     EXPECT_EQ(ReadBytes(file), kOld);
     EXPECT_FALSE(HasLeftovers(tmp.path()));
 
