@@ -121,9 +121,10 @@ TEST_F(AppFaults, ReadOnlyProgramFolderRefusesEveryWriteAndLosesNothing) {
     OpenToOthers(temp_.Path());
     GiveToUnprivileged(Store());
     ReadOnlyTree readOnly(Folder());
-    ActAsUnprivileged unprivileged;
+    ActAsUnprivileged unprivileged(Folder());
     if (!unprivileged.Active())
-        GTEST_SKIP() << "root could not give up its rights; a read-only folder stops nothing";
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
 
     // Font.ini: the writer says why; the old file stays.
     std::string error;
@@ -175,9 +176,10 @@ TEST_F(AppFaults, ReadOnlyDatabaseRefusesTheFirstPasswordWithoutEndingTheProgram
     const std::string before = ReadBytes(DatabaseFile());
     OpenToOthers(temp_.Path());
     ReadOnlyTree readOnly(Folder());
-    ActAsUnprivileged unprivileged;
+    ActAsUnprivileged unprivileged(Folder());
     if (!unprivileged.Active())
-        GTEST_SKIP() << "root could not give up its rights; a read-only folder stops nothing";
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
     MakeApp();
     QWidget settings;
     login_ = app_->OpenPasswordSetting(&settings);

@@ -85,9 +85,10 @@ TEST_F(KeyStoreFaults, ReadOnlyStoreIsReadButNeverClaimedWritten) {
     OpenToOthers(tmp_.path());
     ReadOnlyTree readOnlyStick(Root());
     ReadOnlyTree readOnlyBare(tmp_ / "bare");
-    ActAsUnprivileged unprivileged;
+    ActAsUnprivileged unprivileged(Root());
     if (!unprivileged.Active())
-        GTEST_SKIP() << "root could not give up its rights; a read-only folder stops nothing";
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
 
     // Reading works as ever.
     engine_.FirstKey = engine_.SecondKey = 0;
@@ -219,9 +220,10 @@ TEST(SettingsFileFaults, ReadOnlyProgramFolderKeepsSettingsIni) {
     WriteBytes(folder / kSettingsFileName, old);
     OpenToOthers(tmp.path());
     ReadOnlyTree readOnly(folder);
-    ActAsUnprivileged unprivileged;
+    ActAsUnprivileged unprivileged(folder);
     if (!unprivileged.Active())
-        GTEST_SKIP() << "root could not give up its rights; a read-only folder stops nothing";
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
     std::string error;
     EXPECT_FALSE(WriteKeyChar(folder, u"H", &error));
     EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;

@@ -29,7 +29,9 @@ inline constexpr uid_t kUnprivilegedId = 65534;
 // it is.
 class ActAsUnprivileged {
   public:
-    ActAsUnprivileged() {
+    // `mustReach` is the folder the test works in; the account must be able
+    // to enter it (a temporary folder under a private home is out of reach).
+    explicit ActAsUnprivileged(const std::filesystem::path& mustReach) {
         if (::geteuid() != 0) {
             active_ = true;
             return;
@@ -41,22 +43,30 @@ class ActAsUnprivileged {
             return;
         }
         dropped_ = true;
+        if (::access(mustReach.c_str(), R_OK | X_OK) != 0) {
+            Restore();
+            return;
+        }
         active_ = true;
     }
-    ~ActAsUnprivileged() {
-        if (dropped_) {
-            (void)::seteuid(0);
-            (void)::setegid(0);
-        }
-    }
+    ~ActAsUnprivileged() { Restore(); }
     ActAsUnprivileged(const ActAsUnprivileged&) = delete;
     ActAsUnprivileged& operator=(const ActAsUnprivileged&) = delete;
 
-    // False when root could not give up its rights: mode bits then stop
-    // nothing, and the test cannot make its point.
+    // False when root could not give up its rights (mode bits then stop
+    // nothing) or the account cannot reach the test's folder: the test
+    // cannot make its point.
     bool Active() const { return active_; }
 
   private:
+    void Restore() {
+        if (dropped_) {
+            (void)::seteuid(0);
+            (void)::setegid(0);
+            dropped_ = false;
+        }
+    }
+
     bool active_ = false;
     bool dropped_ = false;
 };

@@ -29,9 +29,10 @@ TEST(WriterFaults, ReadOnlyFolderRefusesTheWriteAndKeepsTheOldFile) {
     WriteBytes(folder / "settings.ini", kOld);
     OpenToOthers(tmp.path());
     ReadOnlyTree readOnly(folder);
-    ActAsUnprivileged unprivileged;
+    ActAsUnprivileged unprivileged(folder);
     if (!unprivileged.Active())
-        GTEST_SKIP() << "root could not give up its rights; a read-only folder stops nothing";
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
     std::string error;
     EXPECT_FALSE(WriteAnsiLines(folder / "settings.ini", {u"[set]", u"KeyChar=F"}, 0600, &error));
     EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
