@@ -43,7 +43,8 @@ class ActAsUnprivileged {
             return;
         }
         dropped_ = true;
-        if (::access(mustReach.c_str(), R_OK | X_OK) != 0) {
+        // access() would ask for the real id, which is still root.
+        if (::faccessat(AT_FDCWD, mustReach.c_str(), R_OK | X_OK, AT_EACCESS) != 0) {
             Restore();
             return;
         }
