@@ -55,6 +55,16 @@ std::optional<DocumentText> ReadDocument(const fs::path& document, std::string* 
     }
     for (const auto& line : *tableLines)
         text.codeTable += line;
+    // The program never writes a half: an empty file is a damaged pair, and
+    // decrypting it would put a wrong text in place of the editor's.
+    const bool noCipherText = text.cipherText.empty();
+    if (noCipherText || text.codeTable.empty()) {
+        if (error) {
+            *error = noCipherText ? "文档中没有密文：" + document.string()
+                                  : "码表文件中没有码表：" + CompanionPath(document).string();
+        }
+        return std::nullopt;
+    }
     return text;
 }
 

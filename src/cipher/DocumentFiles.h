@@ -19,7 +19,7 @@ struct DocumentText {
 };
 
 // Reads a document and its companion, tolerant of line ends and empty lines.
-// nullopt, with a reason, when either file cannot be read.
+// nullopt, with a reason, when either file cannot be read or holds nothing.
 std::optional<DocumentText> ReadDocument(const std::filesystem::path& document,
                                          std::string* error = nullptr);
 

@@ -94,7 +94,12 @@ std::u16string IniFile::Value(std::u16string_view section, std::u16string_view k
     for (auto it = sectionIt; it != entries_.end() && it->sectionIndex == sectionIt->sectionIndex;
          ++it) {
         if (it->key == k) {
-            std::string_view v = Trim(CutBytes(it->value, kMaxValueBytes));
+            // The profile API hands the value over as a C string: a NUL byte
+            // in the file ends it. Past the NUL, a path would name a
+            // different folder than the one the system calls reach.
+            std::string_view v = it->value;
+            v = v.substr(0, v.find('\0'));
+            v = Trim(CutBytes(v, kMaxValueBytes));
             return encoding::FromCp936(v);
         }
     }

@@ -1,0 +1,65 @@
+// The atomic writer in failing surroundings: whatever stops the write, the
+// old file stays byte for byte and no temporary file is left behind.
+
+#include <gtest/gtest.h>
+
+#include "common/TempDir.h"
+#include "common/WriteDenial.h"
+#include "platform/AnsiTextFile.h"
+
+using namespace velotan::platform;
+using velotan::testing::ActAsUnprivileged;
+using velotan::testing::HasLeftovers;
+using velotan::testing::OpenToOthers;
+using velotan::testing::ReadBytes;
+using velotan::testing::ReadOnlyTree;
+using velotan::testing::RunWithFileSizeLimit;
+using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
+
+namespace {
+
+const std::string kOld = "[set]\r\nKeyChar=E\r\n";
+
+}  // namespace
+
+TEST(WriterFaults, ReadOnlyFolderRefusesTheWriteAndKeepsTheOldFile) {
+    TempDir tmp;
+    const auto folder = tmp / "program";
+    WriteBytes(folder / "settings.ini", kOld);
+    OpenToOthers(tmp.path());
+    ReadOnlyTree readOnly(folder);
+    ActAsUnprivileged unprivileged(folder);
+    if (!unprivileged.Active())
+        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
+                        "read-only folder stops nothing";
+    std::string error;
+    EXPECT_FALSE(WriteAnsiLines(folder / "settings.ini", {u"[set]", u"KeyChar=F"}, 0600, &error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(folder / "settings.ini"), kOld);
+    EXPECT_FALSE(HasLeftovers(folder));
+}
+
+TEST(WriterFaults, DiskFullDuringTheWriteKeepsTheOldFile) {
+    TempDir tmp;
+    const auto file = tmp / "settings.ini";
+    WriteBytes(file, kOld);
+    // More than the limit, written in one call: the first bytes go through,
+    // the rest fails as on a full disk.
+    const std::string big(10000, 'x');
+    const auto outcome = RunWithFileSizeLimit(64, [&] {
+        std::string error;
+        if (WriteFileAtomic(file, big, 0600, &error))
+            return std::string("written");
+        return "failed: " + error;
+    });
+    ASSERT_TRUE(outcome) << "the writer did not come back";
+    EXPECT_TRUE(outcome->starts_with("failed: cannot write")) << *outcome;
+    EXPECT_NE(outcome->find("File too large"), std::string::npos) << *outcome;
+    EXPECT_EQ(ReadBytes(file), kOld);
+    EXPECT_FALSE(HasLeftovers(tmp.path()));
+
+    // The same write without the limit goes through: the limit made the fault.
+    ASSERT_TRUE(WriteFileAtomic(file, big, 0600));
+    EXPECT_EQ(ReadBytes(file), big);
+}
