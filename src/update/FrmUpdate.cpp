@@ -336,6 +336,8 @@ void FrmUpdate::Command3_Click() {
 
 void FrmUpdate::SetChecking(bool checking) {
     checking_ = checking;
+    if (checking)
+        SkinLabel1->setToolTip(QString());
     // A second check must not start inside the first, nor the window leave
     // under it; a stop makes sense only while one runs.
     Command1->setEnabled(!checking);
@@ -345,6 +347,8 @@ void FrmUpdate::SetChecking(bool checking) {
 
 void FrmUpdate::ShowOutcome(const QString& text) {
     SkinLabel1->setText(text);
+    // A path in the text may run past the line; the whole text stays at hand.
+    SkinLabel1->setToolTip(text);
 }
 
 void FrmUpdate::closeEvent(QCloseEvent* event) {

@@ -28,19 +28,16 @@ inline constexpr const char16_t* kStatusPrefix = u"连接状态： ";
 inline constexpr const char16_t* kListDoneText = u"下载最新版本列表完成";
 inline constexpr const char16_t* kDownloadingUpdateText = u"链接状态：下载更新...";
 inline constexpr const char16_t* kInstallerReadyMessage = u"安装包下载完成，现在请关闭程序。";
-// What the window says where the check ends without an installer.
-inline constexpr const char16_t* kNoServerText =
-    u"未设置升级服务器：请在 update.ini 的 [update] 节中设置 Server。";
-inline constexpr const char16_t* kListUnreadableText =
-    u"无法读取版本列表：列表未能下载，也没有可用的以前下载的列表。";
-inline constexpr const char16_t* kListWithoutVersionText =
-    u"版本列表不以版本号开头，无法判断是否有新版本。";
-inline constexpr const char16_t* kUpToDateText = u"当前已是最新版本，无需更新。";
-inline constexpr const char16_t* kEarlierListNote = u"（列表未能下载，使用以前下载的列表）";
+// What the window says where the check ends without an installer: short
+// enough for the status line, which also carries the text as its tool tip.
+inline constexpr const char16_t* kNoServerText = u"未设置升级服务器（update.ini 的 Server）。";
+inline constexpr const char16_t* kListUnreadableText = u"无法取得版本列表，请稍后再试。";
+inline constexpr const char16_t* kListWithoutVersionText = u"版本列表没有版本号。";
+inline constexpr const char16_t* kUpToDateText = u"已是最新版本，无需更新。";
+inline constexpr const char16_t* kEarlierListNote = u"（以前下载的列表）";
 inline constexpr const char16_t* kCheckStoppedText = u"已停止更新。";
-inline constexpr const char16_t* kInstallerIncompleteText = u"安装包未能完整下载，没有安装更新。";
-inline constexpr const char16_t* kInstallerInsecureText =
-    u"安装包不是经 https 或本机下载的，为安全起见没有运行。";
+inline constexpr const char16_t* kInstallerIncompleteText = u"安装包未能完整下载，未安装更新。";
+inline constexpr const char16_t* kInstallerInsecureText = u"安装包并非经 https 下载，未运行。";
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 

@@ -69,6 +69,21 @@ class FrmUpdateTest : public AppFixture {
     QPointer<FrmUpdate> window_;
 };
 
+// The outcome of a check stands on the one status line; a text cut off at
+// its right edge would hide what happened.
+TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
+    FrmUpdate* w = OpenOnServer();
+    const QFontMetrics metrics(w->SkinLabel1->font());
+    const int room = w->SkinLabel1->contentsRect().width();
+    for (const char16_t* text :
+         {kNoServerText, kListUnreadableText, kListWithoutVersionText, kCheckStoppedText,
+          kInstallerIncompleteText, kInstallerInsecureText}) {
+        EXPECT_LE(metrics.horizontalAdvance(Q(text)), room) << Q(text).toStdString();
+    }
+    EXPECT_LE(metrics.horizontalAdvance(Q(kUpToDateText) + Q(kEarlierListNote)), room);
+    EXPECT_LE(metrics.horizontalAdvance(Q(kListWithoutVersionText) + Q(kEarlierListNote)), room);
+}
+
 TEST_F(FrmUpdateTest, LoadShowsTheInstalledVersionAndIdleControls) {
     FrmUpdate* w = OpenOnServer();
     EXPECT_EQ(w->windowTitle(), Q(u"澄川过滤专家升级"));
