@@ -214,6 +214,17 @@ TEST_F(FrmUpdateTest, NoServerConfiguredSaysSoWithoutARequest) {
     EXPECT_FALSE(fs::exists(List()));
 }
 
+TEST_F(FrmUpdateTest, MissingUpdateIniSaysSoWithoutARequest) {
+    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
+    server_.Start();
+    FrmUpdate* w = OpenWithoutConfiguring();
+    ASSERT_FALSE(fs::exists(Folder() / "update.ini"));
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(Status(), Q(kNoServerText));
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 0);
+    EXPECT_TRUE(dialogs_.Messages().empty());
+}
+
 TEST_F(FrmUpdateTest, UpToDateSaysSo) {
     server_.ServeBytes("/sns/update.lst", "1.1\r\n");
     FrmUpdate* w = OpenOnServer();
