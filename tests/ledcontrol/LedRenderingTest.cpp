@@ -363,5 +363,38 @@ TEST(LargePanelAtHighDensity, LitDotsWithGapsAreEvenToo) {
     EXPECT_EQ(pixelsOf(image, kGreen), litDotsOf({kOne, kTwo, kDot, kTwo}) * inside * inside);
 }
 
+// ctest runs this once more under QT_SCALE_FACTOR=2, where the control's
+// picture box gets a device pixel ratio of 2 from its screen.
+TEST(SettingsPanelOnScreen, DrawsAtTheScreensPixelDensity) {
+    ensureApplication();
+    MyPLed control;
+    control.resize(145, 25);  // 2175 x 375 twips at 96 dpi
+    control.show();
+    ASSERT_DOUBLE_EQ(control.Picture1()->twipsPerPixel(), 15.0);
+    ASSERT_EQ(control.PutProperty(MyPLedDispId::Caption, QStringLiteral("12.200")), S_OK);
+    const qreal ratio = control.Picture1()->devicePixelRatioF();
+    const QImage image = control.Picture1()->image();
+
+    EXPECT_DOUBLE_EQ(image.devicePixelRatio(), ratio);
+    EXPECT_EQ(image, renderPanel(QStringLiteral("12.200"), 2175, 295, ratio));
+    if (ratio >= 2) {
+        const RunLengths lengths = wholeRunLengths(image);
+        EXPECT_EQ(lengths.widths.size(), 1u);
+        EXPECT_EQ(lengths.heights, lengths.widths);
+    }
+    // What the control shows on screen is its retained image; the box is
+    // rounded to whole logical pixels, and what the image leaves of it shows
+    // the background.
+    const QImage shown = control.Picture1()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shown.height(), image.height());
+    ASSERT_EQ(shown.width(), image.width());
+    EXPECT_EQ(shown.copy(image.rect()), image);
+    for (int y = image.height(); y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            ASSERT_EQ(shown.pixel(x, y), kBlack) << x << "," << y;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vxled
