@@ -45,10 +45,6 @@ class ImageSurface final : public LedSurface {
     // Takes effect until the next setSize.
     void setDotLattice(double left, double top, double dotSize) override;
 
-    // Device pixels from one lattice point to the next, 0 while the plain
-    // mapping is in use.
-    int dotPitchPixels() const { return lattice_ ? lattice_->pitchPixels : 0; }
-
   private:
     // A dot lattice snapped to whole device pixels: lattice point k lies
     // k * pitchPixels from the origin's pixel.
