@@ -149,6 +149,7 @@ void DrawLed(const QString& caption, LedSurface& surface, LedPosition position, 
         return;
     }
 
+    surface.setDotLattice(position.left, position.top, layout.dotSize);
     DotPainter painter(surface, layout, position);
 
     // The grid is cell -1 and never shifted by R.

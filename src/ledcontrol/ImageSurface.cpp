@@ -14,6 +14,8 @@ void ImageSurface::setSize(double widthTwips, double heightTwips, double twipsPe
     widthTwips_ = widthTwips;
     heightTwips_ = heightTwips;
     twipsPerDevicePixel_ = twipsPerPixel / devicePixelRatio;
+    devicePixelRatio_ = devicePixelRatio;
+    lattice_.reset();
     const auto pixels = [this](double twips) {
         return static_cast<int>(std::lround(std::max(0.0, twips) / twipsPerDevicePixel_));
     };
@@ -26,13 +28,56 @@ void ImageSurface::setSize(double widthTwips, double heightTwips, double twipsPe
     clear();
 }
 
+void ImageSurface::setDotLattice(double left, double top, double dotSize) {
+    lattice_.reset();
+    // Below two device pixels per logical pixel a dot is only a few pixels
+    // wide, and a whole-pixel pitch would shrink it by a third or push the
+    // lowest row out of the image.
+    if (devicePixelRatio_ < 2.0 || !std::isfinite(left) || !std::isfinite(top) ||
+        !std::isfinite(dotSize) || dotSize <= 0) {
+        return;
+    }
+    // Rounded down, so that no lattice point lands further from the origin
+    // than the plain mapping puts it: the snapped panel never reaches beyond
+    // the unsnapped one, and so stays inside the image.
+    const double pitch = std::floor(dotSize / twipsPerDevicePixel_);
+    // A dot needs a pixel inside its one-pixel outline; a dot larger than the
+    // whole image has nothing to even out.
+    if (pitch < 2 || pitch > image_.width() + image_.height()) {
+        return;
+    }
+    lattice_ =
+        SnappedLattice{left, top, dotSize, toPixel(left), toPixel(top), static_cast<int>(pitch)};
+}
+
 int ImageSurface::toPixel(double twips) const {
     return static_cast<int>(std::floor(twips / twipsPerDevicePixel_));
 }
 
+// Lattice coordinates are whole multiples of the dot size away from the
+// origin, so (twips - origin) * pitch / dotSize is exact for them.
+int ImageSurface::toSnappedPixel(double twips, double origin, int originPixel) const {
+    return originPixel + static_cast<int>(std::floor((twips - origin) * lattice_->pitchPixels /
+                                                     lattice_->dotSize));
+}
+
+int ImageSurface::toSnappedLength(double twips) const {
+    return static_cast<int>(std::lround(twips * lattice_->pitchPixels / lattice_->dotSize));
+}
+
 ImageSurface::PixelBox ImageSurface::toPixels(double x1, double y1, double x2, double y2) const {
-    return {toPixel(std::min(x1, x2)), toPixel(std::min(y1, y2)), toPixel(std::max(x1, x2)),
-            toPixel(std::max(y1, y2))};
+    const double left = std::min(x1, x2);
+    const double top = std::min(y1, y2);
+    const double right = std::max(x1, x2);
+    const double bottom = std::max(y1, y2);
+    if (!lattice_) {
+        return {toPixel(left), toPixel(top), toPixel(right), toPixel(bottom)};
+    }
+    // The far corner follows from the box's size, not its position, so every
+    // box of one size has the same number of pixels, gaps or not.
+    const int l = toSnappedPixel(left, lattice_->left, lattice_->leftPixel);
+    const int t = toSnappedPixel(top, lattice_->top, lattice_->topPixel);
+    return {l, t, l + toSnappedLength(right - left), t + toSnappedLength(bottom - top)};
 }
 
 void ImageSurface::fillPixels(int left, int top, int right, int bottom, QRgb rgb) {

@@ -19,6 +19,15 @@ class LedSurface {
     virtual double width() const = 0;
     virtual double height() const = 0;
     virtual OleColor backColor() const = 0;
+
+    // The boxes that follow are dots dotSize twips square (less the gaps),
+    // their corners on a lattice through (left, top). A surface may use this
+    // to give every dot the same size in pixels; by default it is ignored.
+    virtual void setDotLattice(double left, double top, double dotSize) {
+        (void)left;
+        (void)top;
+        (void)dotSize;
+    }
 };
 
 }  // namespace vxled

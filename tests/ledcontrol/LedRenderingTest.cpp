@@ -1,5 +1,6 @@
 // Pixels of the drawn panel: the twips geometry must come out as dots with
-// a one-pixel background outline between neighbours.
+// a one-pixel background outline between neighbours, and on high-density
+// images as dots of one size.
 
 #include "DrawLed.h"
 #include "ImageSurface.h"
@@ -8,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
+#include <set>
+#include <vector>
 
 namespace vxled {
 namespace {
@@ -202,6 +207,193 @@ TEST_F(SettingsPanelPixels, StripBelowTheSurfaceIsTheControlsOwn) {
     EXPECT_NE(strip, kBlack);
     EXPECT_NE(strip, kUnlit);
     EXPECT_EQ(strip, control_->palette().color(control_->backgroundRole()).rgb());
+}
+
+// ---- high-density screens ----------------------------------------------------------
+
+// A stretch of one dot colour along a line of pixels.
+struct ColourRun {
+    int length;
+    QRgb colour;
+    bool cutByEdge;      // starts or ends at the image edge, so it may be clipped
+    bool endsInOutline;  // background on both sides (or the image edge)
+};
+
+// The runs of dot colour met walking from `from` by `step` to the image edge.
+std::vector<ColourRun> runsAlong(const QImage& image, QPoint from, QPoint step) {
+    std::vector<ColourRun> runs;
+    const auto inside = [&image](QPoint p) { return image.rect().contains(p); };
+    QPoint p = from;
+    while (inside(p)) {
+        const QRgb colour = image.pixel(p);
+        if (colour == kBlack) {
+            p += step;
+            continue;
+        }
+        const bool startsAtEdge = !inside(p - step);
+        const bool blackBefore = startsAtEdge || image.pixel(p - step) == kBlack;
+        int length = 0;
+        while (inside(p) && image.pixel(p) == colour) {
+            ++length;
+            p += step;
+        }
+        const bool endsAtEdge = !inside(p);
+        const bool blackAfter = endsAtEdge || image.pixel(p) == kBlack;
+        runs.push_back({length, colour, startsAtEdge || endsAtEdge, blackBefore && blackAfter});
+    }
+    return runs;
+}
+
+// Lengths of the whole runs of `colour` (every dot colour when 0) along every
+// row and every column of the image.
+struct RunLengths {
+    std::set<int> widths;
+    std::set<int> heights;
+};
+
+RunLengths wholeRunLengths(const QImage& image, QRgb colour = 0) {
+    RunLengths lengths;
+    const auto collect = [colour](const std::vector<ColourRun>& runs, std::set<int>& into) {
+        for (const ColourRun& run : runs) {
+            if (!run.cutByEdge && (colour == 0 || run.colour == colour)) {
+                into.insert(run.length);
+            }
+        }
+    };
+    for (int y = 0; y < image.height(); ++y) {
+        collect(runsAlong(image, QPoint(0, y), QPoint(1, 0)), lengths.widths);
+    }
+    for (int x = 0; x < image.width(); ++x) {
+        collect(runsAlong(image, QPoint(x, 0), QPoint(0, 1)), lengths.heights);
+    }
+    return lengths;
+}
+
+int litDotsOf(std::initializer_list<const char*> patterns) {
+    int lit = 0;
+    for (const char* pattern : patterns) {
+        lit += static_cast<int>(std::count(pattern, pattern + 35, '1'));
+    }
+    return lit;
+}
+
+int pixelsOf(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixel(x, y) == colour;
+        }
+    }
+    return count;
+}
+
+// The panel as the control draws it on its picture box, at the given device
+// pixel ratio and 96 dpi.
+QImage renderPanel(const QString& caption, double widthTwips, double heightTwips,
+                   qreal devicePixelRatio) {
+    ImageSurface surface;
+    surface.setBackColor(0x000000);
+    surface.setSize(widthTwips, heightTwips, 15.0, devicePixelRatio);
+    DrawLed(caption, surface, LedPosition{5, 5}, 0x0000FF00, 0x00063003, TextLeft);
+    return surface.image();
+}
+
+class SettingsPanelAtHighDensity : public ::testing::TestWithParam<int> {};
+
+TEST_P(SettingsPanelAtHighDensity, EveryDotHasTheSameWholeNumberOfPixels) {
+    const int ratio = GetParam();
+    // The settings window's control is 2175 x 375 twips; its surface lacks the
+    // 80-twip strip.
+    const QImage image = renderPanel(QStringLiteral("12.200"), 2175, 295, ratio);
+    ASSERT_EQ(image.size(), QSize(qRound(2175.0 * ratio / 15), qRound(295.0 * ratio / 15)));
+    EXPECT_DOUBLE_EQ(image.devicePixelRatio(), ratio);
+
+    // Exact colours only: no blended edges.
+    EXPECT_EQ(pixelsOf(image, kBlack) + pixelsOf(image, kGreen) + pixelsOf(image, kUnlit),
+              image.width() * image.height());
+
+    // Every dot inside, lit or not, along every row and column, is the same
+    // square, and background separates it from its neighbours.
+    const RunLengths lengths = wholeRunLengths(image);
+    ASSERT_EQ(lengths.widths.size(), 1u) << "dot widths differ at ratio " << ratio;
+    ASSERT_EQ(lengths.heights.size(), 1u) << "dot heights differ at ratio " << ratio;
+    const int inside = *lengths.widths.begin();
+    EXPECT_EQ(*lengths.heights.begin(), inside);
+    // A 41-twip dot is 2.7 logical pixels; its inside loses one pixel row to
+    // the outline at most.
+    EXPECT_GE(inside, 41 * ratio / 15 - 2);
+    for (int y = 0; y < image.height(); ++y) {
+        for (const ColourRun& run : runsAlong(image, QPoint(0, y), QPoint(1, 0))) {
+            ASSERT_TRUE(run.endsInOutline) << "row " << y;
+        }
+    }
+
+    // All seven rows lie inside the image, whole, and the bottom line is
+    // background.
+    for (const int x : {image.width() / 3, image.width() / 2, image.width() - 4 * ratio}) {
+        const std::vector<ColourRun> column = runsAlong(image, QPoint(x, 0), QPoint(0, 1));
+        if (column.empty()) {
+            continue;  // an outline column
+        }
+        EXPECT_EQ(column.size(), 7u) << "column " << x;
+        for (const ColourRun& run : column) {
+            EXPECT_FALSE(run.cutByEdge) << "column " << x;
+        }
+    }
+    for (int x = 0; x < image.width(); ++x) {
+        ASSERT_EQ(image.pixel(x, image.height() - 1), kBlack) << x;
+    }
+
+    // The caption's lit dots, each a full square.
+    EXPECT_EQ(pixelsOf(image, kGreen),
+              litDotsOf({kOne, kTwo, kDot, kTwo, kZero, kZero}) * inside * inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(DevicePixelRatios, SettingsPanelAtHighDensity, ::testing::Values(2, 3));
+
+TEST(LargePanelAtHighDensity, LitDotsWithGapsAreEvenToo) {
+    // Dots of 413 twips with 41-twip gaps: 55.1 and 5.5 device pixels. Four
+    // cells of 2560 twips fit the width.
+    const QImage image = renderPanel(QStringLiteral("12.2"), 10000, 2900, 2.0);
+    const RunLengths lit = wholeRunLengths(image, kGreen);
+    ASSERT_EQ(lit.widths.size(), 1u);
+    ASSERT_EQ(lit.heights.size(), 1u);
+    const int inside = *lit.widths.begin();
+    EXPECT_EQ(*lit.heights.begin(), inside);
+    EXPECT_EQ(pixelsOf(image, kGreen), litDotsOf({kOne, kTwo, kDot, kTwo}) * inside * inside);
+}
+
+// ctest runs this once more under QT_SCALE_FACTOR=2, where the control's
+// picture box gets a device pixel ratio of 2 from its screen.
+TEST(SettingsPanelOnScreen, DrawsAtTheScreensPixelDensity) {
+    ensureApplication();
+    MyPLed control;
+    control.resize(145, 25);  // 2175 x 375 twips at 96 dpi
+    control.show();
+    ASSERT_DOUBLE_EQ(control.Picture1()->twipsPerPixel(), 15.0);
+    ASSERT_EQ(control.PutProperty(MyPLedDispId::Caption, QStringLiteral("12.200")), S_OK);
+    const qreal ratio = control.Picture1()->devicePixelRatioF();
+    const QImage image = control.Picture1()->image();
+
+    EXPECT_DOUBLE_EQ(image.devicePixelRatio(), ratio);
+    EXPECT_EQ(image, renderPanel(QStringLiteral("12.200"), 2175, 295, ratio));
+    if (ratio >= 2) {
+        const RunLengths lengths = wholeRunLengths(image);
+        EXPECT_EQ(lengths.widths.size(), 1u);
+        EXPECT_EQ(lengths.heights, lengths.widths);
+    }
+    // What the control shows on screen is its retained image; the box is
+    // rounded to whole logical pixels, and what the image leaves of it shows
+    // the background.
+    const QImage shown = control.Picture1()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shown.height(), image.height());
+    ASSERT_EQ(shown.width(), image.width());
+    EXPECT_EQ(shown.copy(image.rect()), image);
+    for (int y = image.height(); y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            ASSERT_EQ(shown.pixel(x, y), kBlack) << x << "," << y;
+        }
+    }
 }
 
 }  // namespace
