@@ -1,7 +1,8 @@
 // RestoreSymbols (and its twin ReplaceSymbols) with a fuzzed
 // symbolhandle.ini. The substitution may take a one-pass shortcut; whatever
 // it does must give exactly what the twenty replacements one after the other
-// give, under the file's line-count rule.
+// give, under the file's line-count rule, and a file that would blow the
+// text up must leave it as it was.
 //
 // Input: mode (1 byte; bit 0: raw UTF-16 text), text, NUL, file bytes.
 
@@ -22,9 +23,15 @@ std::u16string OneAfterAnother(std::u16string text, std::string_view file,
                                const std::array<std::u16string_view, 20>& keys) {
     const cipher::IniFile ini = cipher::IniFile::Parse(file);
     const size_t count = std::min<size_t>(keys.size(), platform::SplitLines(file).size());
-    for (size_t k = 0; k < count; ++k)
-        cipher::ReplaceAll(text, keys[k], ini.Value(section, keys[k]));
-    return text;
+    // A file that would grow the text beyond its bound changes nothing.
+    const size_t limit = cipher::kMaxSubstitutionGrowth * std::max<size_t>(text.size(), 1);
+    std::u16string result = text;
+    for (size_t k = 0; k < count; ++k) {
+        cipher::ReplaceAll(result, keys[k], ini.Value(section, keys[k]));
+        if (result.size() > limit)
+            return text;
+    }
+    return result;
 }
 
 }  // namespace
