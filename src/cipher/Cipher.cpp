@@ -101,7 +101,10 @@ void ForEachElementValue(std::u16string_view text, std::u16string_view sep, Fn&&
         size_t i = start;
         int64_t v = 0;
         while (i < n && text[i] < 128 && kDigitOf[text[i]] >= 0) {
-            v = v * 10 + kDigitOf[text[i]];
+            // Longer runs take the general reader; 15 digits fit 64 bits.
+            if (i - start < 15) {
+                v = v * 10 + kDigitOf[text[i]];
+            }
             ++i;
         }
         const size_t digits = i - start;
