@@ -26,13 +26,16 @@ class SilentMessenger final : public platform::Messenger {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const auto root = fuzz::ScratchFolder() / "store";
-    fuzz::PutFolder(root / "mxsw" / "encrypt");
+    static const auto root = [] {
+        const auto folder = fuzz::ScratchFolder() / "store";
+        fuzz::PutFolder(folder / "mxsw" / "encrypt");
+        return folder;
+    }();
     fuzz::PutFile(root / "mxsw" / "encrypt" / cipher::kKeyFileName, bytes);
 
     static SilentMessenger messenger;
-    cipher::ModEncrypt engine(fuzz::ScratchFolder(), messenger,
-                              [] { return platform::DriveMap(); });
+    static cipher::ModEncrypt engine(fuzz::ScratchFolder(), messenger,
+                                     [] { return platform::DriveMap(); });
     constexpr int16_t kOldFirst = 4242, kOldSecond = -4242;
     engine.FirstKey = kOldFirst;
     engine.SecondKey = kOldSecond;
