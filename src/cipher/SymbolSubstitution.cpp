@@ -79,6 +79,22 @@ std::u16string OnePass(const std::u16string& text, const std::vector<Substitutio
     return out;
 }
 
+// How long the substituted text may grow: a value (at most 127 bytes) for
+// every character. No sound file comes near it; a file whose values repeat
+// the later placeholders would otherwise multiply the text at every step.
+size_t GrowthLimit(size_t length) {
+    return kMaxSubstitutionGrowth * std::max<size_t>(length, 1);
+}
+
+size_t Occurrences(std::u16string_view text, std::u16string_view key) {
+    size_t n = 0;
+    for (size_t pos = text.find(key); pos != std::u16string_view::npos;
+         pos = text.find(key, pos + key.size())) {
+        ++n;
+    }
+    return n;
+}
+
 std::u16string Substitute(std::u16string text, const std::filesystem::path& symbolFile,
                           std::u16string_view section,
                           const std::array<std::u16string_view, 20>& keys) {
@@ -99,10 +115,17 @@ std::u16string Substitute(std::u16string text, const std::filesystem::path& symb
     if (OnePassIsExact(subs)) {
         return OnePass(text, subs);
     }
+    const size_t limit = GrowthLimit(text.size());
+    std::u16string result = text;
     for (const auto& sub : subs) {
-        ReplaceAll(text, sub.key, sub.value);
+        if (sub.value.size() > sub.key.size() &&
+            result.size() + Occurrences(result, sub.key) * (sub.value.size() - sub.key.size()) >
+                limit) {
+            return text;  // a runaway file: treated like an unreadable one
+        }
+        ReplaceAll(result, sub.key, sub.value);
     }
-    return text;
+    return result;
 }
 
 }  // namespace

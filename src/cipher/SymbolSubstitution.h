@@ -26,6 +26,11 @@ inline constexpr std::array<std::u16string_view, 20> kPlaceholders = {
     u"{$02,$02}", u"{$02,$03}", u"{$02,$04}", u"{$02,$05}", u"{$02,$06}",
     u"{$02,$07}", u"{$02,$08}", u"{$02,$09}", u"{$03,$01}", u"{$03,$02}"};
 
+// The substituted text never grows beyond this many characters for each
+// character of the input; a file that would make it grow further changes
+// nothing, as an unreadable one does.
+inline constexpr size_t kMaxSubstitutionGrowth = 127;
+
 // Every occurrence of `from`, left to right without overlap, replaced by `to`.
 void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_view to);
 

@@ -115,6 +115,18 @@ TEST(Decrypt, EdgeValues) {
     EXPECT_EQ(Decrypt(u"66UUA0", u"1UGA2UGA3UGA", 1, 0), u"A");
 }
 
+TEST(Decrypt, LongElementsReadAsTheirLeadingNumber) {
+    // A leading blank sends an element to the general reader; plain digit
+    // runs of any length must read the same (twenty digits overflowed once).
+    for (std::u16string digits : {u"366700000000000", u"3667000000000000", u"77777777777777777777",
+                                  u"~@%^||||||||||||||||||||||||||"}) {
+        SCOPED_TRACE(std::string(digits.begin(), digits.end()));
+        const std::u16string plain = Decrypt(digits + u"UUA0", u"1UGA0", 1, 0);
+        EXPECT_EQ(plain.size(), 1u);
+        EXPECT_EQ(plain, Decrypt(u" " + digits + u"UUA0", u"1UGA0", 1, 0));
+    }
+}
+
 TEST(Decrypt, RoundsHalfToEven) {
     // Keys 2, 0: table element 3 gives the offset 1.5.
     EXPECT_EQ(Decrypt(u"67UUA0", u"3UGA0", 2, 0), u"B");  // 65.5 -> 66

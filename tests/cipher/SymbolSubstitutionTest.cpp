@@ -60,6 +60,35 @@ TEST(SymbolSubstitution, LineCountLimitsTheSubstitutions) {
     EXPECT_EQ(RestoreSymbols(u"{$01,$01}", tmp / "dir.ini"), u"{$01,$01}");
 }
 
+TEST(SymbolSubstitution, AFileThatMultipliesTheTextChangesNothing) {
+    TempDir tmp;
+    // Each placeholder's value holds fourteen copies of the next one: one
+    // after the other, twenty steps would need 14^19 characters.
+    std::string file = "[code]\r\n";
+    for (size_t k = 0; k < 19; ++k) {
+        std::string next(kPlaceholders[k + 1].begin(), kPlaceholders[k + 1].end());
+        std::string value;
+        for (int i = 0; i < 14; ++i)
+            value += next;
+        file +=
+            std::string(kPlaceholders[k].begin(), kPlaceholders[k].end()) + "=" + value + "\r\n";
+    }
+    WriteBytes(tmp / "runaway.ini", file);
+    EXPECT_EQ(RestoreSymbols(u"a{$01,$01}b", tmp / "runaway.ini"), u"a{$01,$01}b");
+    // Growth that stays in proportion to the text is carried out.
+    WriteBytes(tmp / "long.ini", "[code]\r\n{$01,$01}=" + std::string(120, 'x') + "\r\n");
+    EXPECT_EQ(RestoreSymbols(u"{$01,$01}{$01,$01}", tmp / "long.ini"), std::u16string(240, u'x'));
+}
+
+TEST(SymbolSubstitution, ManyMarksStillGrowNineFold) {
+    // The shipped file turns each one-character mark into nine characters.
+    const std::u16string commas(5000, u'\uFF0C');
+    std::u16string expected;
+    for (int i = 0; i < 5000; ++i)
+        expected += kPlaceholders[11];
+    EXPECT_EQ(ReplaceSymbols(commas, kShipped), expected);
+}
+
 TEST(SymbolSubstitution, DecryptTextRestoresFromTheProgramFolder) {
     TempDir tmp;
     std::filesystem::copy_file(kShipped, tmp / kSymbolFileName);
