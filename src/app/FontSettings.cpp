@@ -107,4 +107,16 @@ FontIniValues ReadFontIni(const fs::path& programFolder, const QLocale& locale) 
     return values;
 }
 
+QFont WithFontIni(QFont font, const FontIniValues& values) {
+    if (values.name)
+        font.setFamily(*values.name);
+    if (values.size)
+        font.setPointSizeF(*values.size);
+    if (values.bold)
+        font.setBold(*values.bold);
+    if (values.italic)
+        font.setItalic(*values.italic);
+    return font;
+}
+
 }  // namespace velotan::app

@@ -9,6 +9,7 @@
 //   FontItalic=True|False
 //   FontColor=<red + 256*green + 65536*blue>
 
+#include <QFont>
 #include <QLocale>
 #include <QString>
 #include <cstdint>
@@ -49,6 +50,11 @@ struct FontIniValues {
 };
 FontIniValues ReadFontIni(const std::filesystem::path& programFolder,
                           const QLocale& locale = QLocale::system());
+
+// `font` with the name, size, bold and italic that Font.ini holds; what it
+// does not hold stays as it was. (The colour is the caller's: it is no font
+// property.)
+QFont WithFontIni(QFont font, const FontIniValues& values);
 
 // Conversions that accept what the writer produces (and the C locale's form).
 std::optional<double> ParseFontSize(const QString& text, const QLocale& locale);

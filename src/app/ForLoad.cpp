@@ -9,6 +9,7 @@
 #include "App.h"
 #include "Twips.h"
 #include "WindowFonts.h"
+#include "app/QtText.h"
 #include "platform/DriveMap.h"
 
 namespace velotan::app {
@@ -17,10 +18,6 @@ namespace {
 using platform::MsgStyle;
 
 constexpr int kMaxPasswordLength = 15;
-
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 // Spaces only, as the password boxes compare.
 QString TrimSpaces(const QString& text) {

@@ -17,6 +17,7 @@
 #include "Twips.h"
 #include "WebSites.h"
 #include "WindowFonts.h"
+#include "app/QtText.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
@@ -31,10 +32,6 @@ using platform::MsgStyle;
 
 constexpr int kTimerInterval = 60000;
 constexpr const char* kFirstRunMarker = "first";
-
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
 
 fs::path PathOf(const QString& text) {
     return fs::path(QFile::encodeName(text).toStdString());
@@ -148,16 +145,7 @@ void Form1::Form_Load() {
 
 void Form1::LoadFontSettings() {
     const FontIniValues values = ReadFontIni(app_.DataFolder());
-    QFont font = txtText1->font();
-    if (values.name)
-        font.setFamily(*values.name);
-    if (values.size)
-        font.setPointSizeF(*values.size);
-    if (values.bold)
-        font.setBold(*values.bold);
-    if (values.italic)
-        font.setItalic(*values.italic);
-    txtText1->setFont(font);
+    txtText1->setFont(WithFontIni(txtText1->font(), values));
     if (values.color) {
         QPalette palette = txtText1->palette();
         palette.setColor(QPalette::Text, FromOleColor(*values.color));

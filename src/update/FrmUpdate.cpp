@@ -13,6 +13,7 @@
 
 #include "Version.h"
 #include "app/App.h"
+#include "app/QtText.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
 #include "platform/AnsiTextFile.h"
@@ -30,9 +31,7 @@ using platform::MsgStyle;
 
 namespace {
 
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
+using app::Q;
 
 QString PathText(const fs::path& path) {
     return QString::fromLocal8Bit(path.string());

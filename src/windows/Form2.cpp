@@ -19,6 +19,7 @@
 #include "app/FontSettings.h"
 #include "app/Form1.h"
 #include "app/OleColor.h"
+#include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
@@ -35,9 +36,7 @@ namespace fs = std::filesystem;
 using app::TwipsRect;
 using platform::MsgStyle;
 
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
+using app::Q;
 
 QString PathText(const fs::path& path) {
     return QFile::decodeName(path.string().c_str());
@@ -260,17 +259,7 @@ QFont Form2::EditorFont() const {
         return main->txtText1->font();
     // The editor as the main window will show it: the designed font with
     // Font.ini applied.
-    QFont font = app::ProgramFont();
-    const app::FontIniValues values = app::ReadFontIni(app_.DataFolder());
-    if (values.name)
-        font.setFamily(*values.name);
-    if (values.size)
-        font.setPointSizeF(*values.size);
-    if (values.bold)
-        font.setBold(*values.bold);
-    if (values.italic)
-        font.setItalic(*values.italic);
-    return font;
+    return app::WithFontIni(app::ProgramFont(), app::ReadFontIni(app_.DataFolder()));
 }
 
 int32_t Form2::EditorColor() const {

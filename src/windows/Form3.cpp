@@ -6,6 +6,7 @@
 
 #include "app/App.h"
 #include "app/Form1.h"
+#include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
@@ -18,9 +19,7 @@ namespace {
 using app::TwipsRect;
 using platform::MsgStyle;
 
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
+using app::Q;
 
 }  // namespace
 

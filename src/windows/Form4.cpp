@@ -9,6 +9,7 @@
 #include "ShareAddress.h"
 #include "app/App.h"
 #include "app/Form1.h"
+#include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WebSites.h"
@@ -21,9 +22,7 @@ namespace {
 using app::TwipsRect;
 using platform::MsgStyle;
 
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
+using app::Q;
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include "Version.h"
 #include "app/App.h"
+#include "app/QtText.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
 #include "platform/AnsiTextFile.h"
@@ -19,9 +20,7 @@ using app::TwipsRect;
 
 constexpr int kRotationInterval = 1000;
 
-QString Q(const char16_t* text) {
-    return QString::fromUtf16(text);
-}
+using app::Q;
 
 }  // namespace
 

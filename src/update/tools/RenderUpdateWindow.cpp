@@ -18,43 +18,17 @@
 #include <thread>
 
 #include "app/App.h"
+#include "app/tools/RenderSupport.h"
 #include "update/FrmUpdate.h"
+
+using velotan::app::render::Save;
+using velotan::app::render::SilentDialogs;
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace velotan::app;
 using velotan::update::FrmUpdate;
-
-// Nothing is asked while rendering; anything asked is printed.
-class SilentDialogs : public Dialogs {
-  public:
-    velotan::platform::MsgResult MsgBox(const std::u16string& prompt, int,
-                                        const std::u16string& title) override {
-        std::fprintf(stderr, "message: %s: %s\n",
-                     QString::fromStdU16String(title).toUtf8().constData(),
-                     QString::fromStdU16String(prompt).toUtf8().constData());
-        return velotan::platform::MsgResult::Ok;
-    }
-    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    QString ShowOpen(const FileDialogRequest&) override { return {}; }
-    QString ShowSave(const FileDialogRequest&) override { return {}; }
-    std::optional<FontChoice> ShowFont(const FontChoice&) override { return std::nullopt; }
-    std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
-};
-
-bool Save(QWidget* window, const QDir& out, const char* name) {
-    QApplication::processEvents();
-    const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-    if (!window || !window->grab().save(file)) {
-        std::fprintf(stderr, "cannot write %s\n", file.toUtf8().constData());
-        return false;
-    }
-    std::printf("%s\n", file.toUtf8().constData());
-    return true;
-}
 
 constexpr size_t kInstallerBytes = 1536000;
 

@@ -16,45 +16,17 @@
 
 #include "app/App.h"
 #include "app/Dialogs.h"
+#include "app/tools/RenderSupport.h"
 #include "windows/Form2.h"
 #include "windows/WindowOpeners.h"
+
+using velotan::app::render::Save;
+using velotan::app::render::SilentDialogs;
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace velotan;
-
-// Nothing is asked while rendering; anything said is printed.
-class SilentDialogs : public app::Dialogs {
-  public:
-    platform::MsgResult MsgBox(const std::u16string& prompt, int,
-                               const std::u16string& title) override {
-        std::fprintf(stderr, "message: %s: %s\n",
-                     QString::fromStdU16String(title).toUtf8().constData(),
-                     QString::fromStdU16String(prompt).toUtf8().constData());
-        return platform::MsgResult::Ok;
-    }
-    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    QString ShowOpen(const app::FileDialogRequest&) override { return {}; }
-    QString ShowSave(const app::FileDialogRequest&) override { return {}; }
-    std::optional<app::FontChoice> ShowFont(const app::FontChoice&) override {
-        return std::nullopt;
-    }
-    std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
-};
-
-bool Save(QWidget* window, const QDir& out, const char* name) {
-    QApplication::processEvents();
-    const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-    if (!window || !window->grab().save(file)) {
-        std::fprintf(stderr, "cannot write %s\n", file.toUtf8().constData());
-        return false;
-    }
-    std::printf("%s\n", file.toUtf8().constData());
-    return true;
-}
 
 // A program folder with the skin and, when asked, the control library.
 fs::path MakeProgramFolder(const QTemporaryDir& temp, bool withLibrary) {

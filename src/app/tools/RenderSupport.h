@@ -1,0 +1,49 @@
+#pragma once
+// What every window renderer of scripts/screenshots shares: dialogs that ask
+// nothing, and saving a window's picture.
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "app/Dialogs.h"
+
+namespace velotan::app::render {
+
+// Nothing is asked while rendering; anything said is printed.
+class SilentDialogs : public Dialogs {
+  public:
+    platform::MsgResult MsgBox(const std::u16string& prompt, int,
+                               const std::u16string& title) override {
+        std::fprintf(stderr, "message: %s: %s\n",
+                     QString::fromStdU16String(title).toUtf8().constData(),
+                     QString::fromStdU16String(prompt).toUtf8().constData());
+        return platform::MsgResult::Ok;
+    }
+    std::optional<QString> InputBox(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    QString ShowOpen(const FileDialogRequest&) override { return {}; }
+    QString ShowSave(const FileDialogRequest&) override { return {}; }
+    std::optional<FontChoice> ShowFont(const FontChoice&) override { return std::nullopt; }
+    std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
+};
+
+// Writes `window` as <out>/<name>.png once pending events have run.
+inline bool Save(QWidget* window, const QDir& out, const char* name) {
+    QApplication::processEvents();
+    const QString file = out.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    if (!window || !window->grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", file.toUtf8().constData());
+        return false;
+    }
+    std::printf("%s\n", file.toUtf8().constData());
+    return true;
+}
+
+}  // namespace velotan::app::render
