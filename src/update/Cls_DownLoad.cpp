@@ -116,7 +116,13 @@ class StagedFile {
         const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
         std::random_device random;
         for (int attempt = 0; attempt < 8; ++attempt) {
-            tmp_ = folder / ("." + target.filename().string() + ".part" + std::to_string(random()));
+            // Appended piece by piece: GCC 12's Release optimiser raises a
+            // false -Wrestrict on a chain of operator+ here.
+            std::string name = ".";
+            name += target.filename().string();
+            name += ".part";
+            name += std::to_string(random());
+            tmp_ = folder / name;
             const int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 file_ = ::fdopen(fd, "wb");
