@@ -6,6 +6,7 @@
 #include "ImageSurface.h"
 #include "LedTestSupport.h"
 #include "MyPLed.h"
+#include "common/KeyCaptionGlyphs.h"
 
 #include <gtest/gtest.h>
 
@@ -63,40 +64,7 @@ TEST(ImageSurface, HigherPixelDensityKeepsTheTwipsGeometry) {
 
 // ---- the settings window's panel --------------------------------------------------
 
-// Patterns of the caption's characters, written out here so the test does not
-// lean on the glyph table it checks.
-const char* const kOne =
-    "00100"
-    "01100"
-    "00100"
-    "00100"
-    "00100"
-    "00100"
-    "01110";
-const char* const kTwo =
-    "01110"
-    "10001"
-    "00001"
-    "00110"
-    "01000"
-    "10000"
-    "11111";
-const char* const kDot =
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00100";
-const char* const kZero =
-    "01110"
-    "10001"
-    "10011"
-    "10101"
-    "11001"
-    "10001"
-    "01110";
+using namespace velotan::testing::glyphs;
 
 int px(int twips) {
     return static_cast<int>(std::floor(twips / 15.0));

@@ -19,6 +19,7 @@
 #include "app/Form1.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
+#include "common/KeyCaptionGlyphs.h"
 #include "platform/ControlLibrary.h"
 #include "windows/Form2.h"
 #include "windows/WindowOpeners.h"
@@ -152,40 +153,7 @@ class Form2Test : public app::test::AppFixture {
 
 // ---- the LED panel ---------------------------------------------------------------
 
-// The caption's characters, written out here rather than taken from the
-// control's glyph table.
-const char* const kOne =
-    "00100"
-    "01100"
-    "00100"
-    "00100"
-    "00100"
-    "00100"
-    "01110";
-const char* const kTwo =
-    "01110"
-    "10001"
-    "00001"
-    "00110"
-    "01000"
-    "10000"
-    "11111";
-const char* const kDot =
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00000"
-    "00100";
-const char* const kZero =
-    "01110"
-    "10001"
-    "10011"
-    "10101"
-    "11001"
-    "10001"
-    "01110";
+using namespace velotan::testing::glyphs;
 
 constexpr QRgb kGreen = 0xFF00FF00;
 constexpr QRgb kUnlit = 0xFF033006;  // red 3, green 48, blue 6
