@@ -310,7 +310,7 @@ void FrmUpdate::RunCheck() {
 bool FrmUpdate::StartInstaller(const fs::path& installer) {
     std::error_code ec;
     fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
-    app_.Dlg().Show(Q(kInstallerReadyMessage), MsgStyle::kOkOnly, Q(kApplicationTitle));
+    app_.Dlg().Show(Q(kInstallerReadyMessage), MsgStyle::kOkOnly, Q(kProgramTitle));
     std::string error;
     if (ec) {
         error = ec.message();

@@ -23,7 +23,6 @@ class App;
 namespace velotan::update {
 
 inline constexpr const char16_t* kUpdateCaption = u"澄川过滤专家升级";
-inline constexpr const char16_t* kApplicationTitle = u"青岚心情加密器";
 inline constexpr const char16_t* kStatusPrefix = u"连接状态： ";
 inline constexpr const char16_t* kListDoneText = u"下载最新版本列表完成";
 inline constexpr const char16_t* kDownloadingUpdateText = u"链接状态：下载更新...";
