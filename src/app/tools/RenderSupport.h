@@ -34,6 +34,19 @@ class SilentDialogs : public Dialogs {
     std::optional<int32_t> ShowColor(int32_t) override { return std::nullopt; }
 };
 
+// The output folder named by a renderer's one argument, made if need be;
+// nullopt (with the usage printed) when the call is wrong.
+inline std::optional<QDir> OutputFolder(int argc, char** argv, const char* program) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", program);
+        return std::nullopt;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    out.mkpath(QStringLiteral("."));
+    return out;
+}
+
 // Writes `window` as <out>/<name>.png once pending events have run.
 inline bool Save(QWidget* window, const QDir& out, const char* name) {
     QApplication::processEvents();

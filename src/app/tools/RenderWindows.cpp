@@ -30,13 +30,11 @@ using namespace velotan::app;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velotan-app-screens <output folder>\n");
+    const std::optional<QDir> outFolder =
+        velotan::app::render::OutputFolder(argc, argv, "velotan-app-screens");
+    if (!outFolder)
         return 2;
-    }
-    QDir out(QString::fromLocal8Bit(argv[1]));
-    out.mkpath(QStringLiteral("."));
+    const QDir& out = *outFolder;
 
     // A program folder as installed: skin, symbols, empty password database.
     QTemporaryDir temp;

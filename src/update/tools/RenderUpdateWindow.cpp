@@ -36,13 +36,11 @@ constexpr size_t kInstallerBytes = 1536000;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velotan-update-screens <output folder>\n");
+    const std::optional<QDir> outFolder =
+        velotan::app::render::OutputFolder(argc, argv, "velotan-update-screens");
+    if (!outFolder)
         return 2;
-    }
-    QDir out(QString::fromLocal8Bit(argv[1]));
-    out.mkpath(QStringLiteral("."));
+    const QDir& out = *outFolder;
 
     // The update server: a newer list and an installer that trickles in.
     httplib::Server server;

@@ -68,13 +68,11 @@ bool Render(bool withLibrary, const QDir& out, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velotan-settings-screens <output folder>\n");
+    const std::optional<QDir> outFolder =
+        velotan::app::render::OutputFolder(argc, argv, "velotan-settings-screens");
+    if (!outFolder)
         return 2;
-    }
-    QDir out(QString::fromLocal8Bit(argv[1]));
-    out.mkpath(QStringLiteral("."));
+    const QDir& out = *outFolder;
 
     bool ok = Render(true, out, "settings");
     // Without the library the keys show as plain text.

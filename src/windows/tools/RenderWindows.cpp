@@ -43,13 +43,11 @@ Window* Open(app::App& app, AppWindow which) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: velotan-windows-screens <output folder>\n");
+    const std::optional<QDir> outFolder =
+        velotan::app::render::OutputFolder(argc, argv, "velotan-windows-screens");
+    if (!outFolder)
         return 2;
-    }
-    QDir out(QString::fromLocal8Bit(argv[1]));
-    out.mkpath(QStringLiteral("."));
+    const QDir& out = *outFolder;
 
     // A program folder as installed, as far as these windows read it.
     QTemporaryDir temp;
