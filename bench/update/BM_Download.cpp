@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "update/Cls_DownLoad.h"
-#include "update/EventPump.h"
+#include "windows/EventPump.h"
 
 namespace {
 

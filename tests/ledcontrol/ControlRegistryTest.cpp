@@ -3,7 +3,7 @@
 
 #include "LedTestSupport.h"
 #include "VxLedControl/RegistryFile.h"
-#include "platform/ControlHost.h"
+#include "controlhost/ControlHost.h"
 
 #include <QFile>
 #include <QFileInfo>

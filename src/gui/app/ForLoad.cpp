@@ -1,0 +1,258 @@
+#include "ForLoad.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "App.h"
+#include "Twips.h"
+#include "WindowFonts.h"
+#include "app/QtText.h"
+#include "platform/DriveMap.h"
+
+namespace velotan::app {
+namespace {
+
+using platform::MsgStyle;
+
+constexpr int kMaxPasswordLength = 15;
+
+// Spaces only, as the password boxes compare.
+QString TrimSpaces(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+std::string Ascii(const std::u16string& text) {
+    return QString::fromStdU16String(text).toStdString();
+}
+
+}  // namespace
+
+ForLoad::ForLoad(App& app) : app_(app) {
+    setObjectName(QStringLiteral("ForLoad"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Q(kLoginCaption));
+    setFont(ProgramFont());
+    setFixedSize(TwipsSize(3495, 2145));
+
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::StyledPanel);
+    Frame1->setGeometry(TwipsRect(120, 0, 3255, 1335));
+
+    const int rowTops[3] = {600, 360, 840};  // TextPass(0), (1), (2)
+    LblEnter = new SkinLabel(QStringLiteral("输入口令："), QStringLiteral("LblEnter"), Frame1);
+    LblNewPassword =
+        new SkinLabel(QStringLiteral("新口令："), QStringLiteral("LblNewPassword"), Frame1);
+    LblOK = new SkinLabel(QStringLiteral("确认口令："), QStringLiteral("LblOK"), Frame1);
+    SkinLabel* labels[3] = {LblEnter, LblNewPassword, LblOK};
+    for (int i = 0; i < 3; ++i) {
+        labels[i]->setGeometry(TwipsRect(360, rowTops[i] + 30, 1020, 255));
+        auto* box = new QLineEdit(Frame1);
+        box->setObjectName(QStringLiteral("TextPass_%1").arg(i));
+        box->setEchoMode(QLineEdit::Password);
+        box->setMaxLength(kMaxPasswordLength);
+        // One "*" per typed character, whatever the style's own mask is.
+        box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        box->setGeometry(TwipsRect(1380, rowTops[i], 1695, 285));
+        connect(box, &QLineEdit::returnPressed, this, &ForLoad::CommandYes_Click);
+        TextPass[i] = box;
+    }
+    LblNewPassword->hide();
+    TextPass[1]->hide();
+    LblOK->hide();
+    TextPass[2]->hide();
+
+    // Holds the stored password for the comparisons; it lies below the
+    // window's edge and is never seen.
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(TwipsRect(600, 2400, 1695, 285));
+    // Never seen, so never reachable either: the Tab key must not carry the
+    // focus (and a copy command) into the stored password.
+    Text1->setFocusPolicy(Qt::NoFocus);
+
+    CommandYes = new QPushButton(QStringLiteral("确定"), this);
+    CommandYes->setObjectName(QStringLiteral("CommandYes"));
+    CommandYes->setGeometry(TwipsRect(240, 1560, 1215, 375));
+    CommandYes->setDefault(true);
+    CommandNo = new QPushButton(QStringLiteral("取消"), this);
+    CommandNo->setObjectName(QStringLiteral("CommandNo"));
+    CommandNo->setGeometry(TwipsRect(2040, 1560, 1215, 375));
+    // Enter presses the button that has the focus; anywhere else it presses
+    // the default button (the password boxes forward it below).
+    CommandNo->setAutoDefault(true);
+    connect(CommandYes, &QPushButton::clicked, this, &ForLoad::CommandYes_Click);
+    connect(CommandNo, &QPushButton::clicked, this, &ForLoad::CommandNo_Click);
+}
+
+ForLoad::~ForLoad() {
+    EXT();
+}
+
+void ForLoad::Form_Load() {
+    ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    // The window is drawn before the database is opened.
+    show();
+    QCoreApplication::processEvents();
+    if (!Conn())
+        return;
+    if (!OpenUser())
+        return;
+    if (!TextPass[0]->isHidden())
+        TextPass[0]->setFocus();
+}
+
+bool ForLoad::Conn() {
+    // The database is written by the password setting, so it lives in the
+    // data folder (the program folder unless that cannot be written).
+    const auto file = passworddb::DatabaseFile(app_.DataFolder());
+    std::string error;
+    if (!DbConnection.Open(file, passworddb::kDatabasePassword, &error)) {
+        DatabaseFailed();
+        return false;
+    }
+    return true;
+}
+
+void ForLoad::DatabaseFailed() {
+    app_.Dlg().MsgBox(kConnectFailedMessage,
+                      MsgStyle::kOkCancel | MsgStyle::kCritical | MsgStyle::kSystemModal, u"错误");
+    app_.EndProgram(1);
+}
+
+bool ForLoad::OpenUser() {
+    std::string value;
+    std::string error;
+    // A database without the table is as damaged as one that does not open.
+    if (!DbConnection.ReadFirstPassword(value, &error)) {
+        DatabaseFailed();
+        return false;
+    }
+    StoredPassword = QString::fromStdString(value).toStdU16String();
+    if (!StoredPassword.empty())
+        StoredPassword = PasswordCodec.Base64Decode(StoredPassword);
+    Text1->setText(QString::fromStdU16String(StoredPassword));
+    return true;
+}
+
+void ForLoad::EXT() {
+    DbConnection.Close();
+}
+
+void ForLoad::Inform(const char16_t* text, int icon, const char16_t* title) {
+    app_.Dlg().MsgBox(text, MsgStyle::kOkOnly | icon | MsgStyle::kSystemModal, title);
+}
+
+void ForLoad::CommandYes_Click() {
+    const QString caption = windowTitle();
+    if (caption == Q(kLoginCaption)) {
+        LoginConfirm();
+    } else if (caption == Q(kPasswordSettingCaption)) {
+        PasswordConfirm();
+    }
+}
+
+void ForLoad::LoginConfirm() {
+    if (TextPass[0]->text() == Text1->text()) {
+        app_.ShowMainWindow();
+        close();
+        return;
+    }
+    Inform(kWrongPasswordMessage, MsgStyle::kCritical, u"错误");
+}
+
+void ForLoad::PasswordConfirm() {
+    if (TrimSpaces(TextPass[1]->text()) != TrimSpaces(TextPass[2]->text())) {
+        Inform(kMismatchMessage, MsgStyle::kInformation, u"信息");
+        TextPass[1]->setFocus();
+        return;
+    }
+    // The password is kept in code page 936: a character it cannot carry
+    // would be stored as "?" and the typed password never match again.
+    const std::u16string typed = TextPass[1]->text().toStdU16String();
+    const std::u16string encoded = PasswordCodec.Base64Encode(typed);
+    if (PasswordCodec.Base64Decode(encoded) != typed) {
+        app_.Dlg().Show(Q(kUnstorablePasswordMessage), MsgStyle::kCritical | MsgStyle::kSystemModal,
+                        QStringLiteral("错误"));
+        TextPass[1]->setFocus();
+        return;
+    }
+    if (!DbConnection.IsOpen()) {
+        DatabaseFailed();
+        return;
+    }
+    const std::string newValue = Ascii(encoded);
+    std::string error;
+    if (!StoredPassword.empty()) {
+        const std::string oldValue =
+            Ascii(PasswordCodec.Base64Encode(Text1->text().toStdU16String()));
+        int changed = 0;
+        const bool ok = DbConnection.UpdatePassword(newValue, oldValue, changed, &error);
+        // Claiming a change that did not happen would lock the user out.
+        if (!ok || changed == 0) {
+            const QString reason =
+                ok ? QStringLiteral("数据库中没有找到当前口令。") : QString::fromStdString(error);
+            app_.Dlg().Show(QStringLiteral("口令未能更改：") + reason,
+                            MsgStyle::kCritical | MsgStyle::kSystemModal, QStringLiteral("错误"));
+            return;
+        }
+        Inform(kChangedMessage, MsgStyle::kInformation, u"信息");
+        close();
+        return;
+    }
+    if (!DbConnection.ReplacePassword(newValue, &error)) {
+        app_.Dlg().Show(QStringLiteral("口令未能更改：") + QString::fromStdString(error),
+                        MsgStyle::kCritical | MsgStyle::kSystemModal, QStringLiteral("错误"));
+        return;
+    }
+    Inform(kFirstPasswordMessage, MsgStyle::kInformation, u"信息");
+    close();
+    app_.EndProgram(0);
+}
+
+void ForLoad::CommandNo_Click() {
+    if (!TextPass[0]->isHidden()) {
+        app_.EndProgram(0);
+    } else {
+        close();
+    }
+}
+
+void ForLoad::PreparePasswordSetting(QWidget* settingsWindow) {
+    setWindowTitle(Q(kPasswordSettingCaption));
+    TextPass[0]->hide();
+    LblEnter->hide();
+    TextPass[1]->show();
+    LblNewPassword->show();
+    TextPass[2]->show();
+    LblOK->show();
+    settingsWindow_ = settingsWindow;
+    if (settingsWindow_)
+        settingsWindow_->setEnabled(false);
+}
+
+void ForLoad::FocusNewPassword() {
+    activateWindow();
+    TextPass[1]->setFocus();
+}
+
+void ForLoad::closeEvent(QCloseEvent* event) {
+    if (!unloaded_) {
+        unloaded_ = true;
+        if (settingsWindow_)
+            settingsWindow_->setEnabled(true);
+        EXT();
+    }
+    event->accept();
+}
+
+}  // namespace velotan::app

@@ -1,0 +1,365 @@
+#include "FrmUpdate.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <optional>
+
+#include "Version.h"
+#include "app/App.h"
+#include "app/QtText.h"
+#include "app/Twips.h"
+#include "app/WindowFonts.h"
+#include "platform/AnsiTextFile.h"
+#include "platform/Launcher.h"
+#include "update/UpdateList.h"
+#include "update/UpdateServer.h"
+#include "windows/EventPump.h"
+
+namespace velotan::update {
+
+namespace fs = std::filesystem;
+using app::SkinLabel;
+using app::TwipsRect;
+using platform::MsgStyle;
+
+namespace {
+
+using app::Q;
+
+QString PathText(const fs::path& path) {
+    return QString::fromLocal8Bit(path.string());
+}
+
+// A number as the window writes sizes and speeds: shortest form, at most 15
+// significant digits, independent of the locale.
+QString ShortestNumber(double value) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+// Percent of the known size, rounded half to even; 0 when the size is unknown.
+int64_t Percent(int32_t downloaded, int32_t fileSize) {
+    if (fileSize <= 0)
+        return 0;
+    return static_cast<int64_t>(
+        std::nearbyint(static_cast<double>(downloaded) / static_cast<double>(fileSize) * 100.0));
+}
+
+// A version list is a line or a few; anything bigger is not one, and is
+// neither downloaded to the end nor read into memory.
+constexpr int32_t kMaxListBytes = 1 << 20;
+
+}  // namespace
+
+FrmUpdate::FrmUpdate(app::App& app) : app_(app) {
+    setObjectName(QStringLiteral("FrmUpdate"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Q(kUpdateCaption));
+    setFont(app::ProgramFont());
+
+    SkinLabel3 = new SkinLabel(Q(u"以下是您计算机上安装的澄川过滤专家的相关版本信息："),
+                               QStringLiteral("SkinLabel3"), this);
+    SkinLabel3->setGeometry(TwipsRect(120, 0, 4575, 255));
+    LblProgramVer = new SkinLabel(QString(), QStringLiteral("LblProgramVer"), this);
+    LblProgramVer->setGeometry(TwipsRect(120, 240, 3975, 255));
+    LblHostver = new SkinLabel(QString(), QStringLiteral("LblHostver"), this);
+    LblHostver->setGeometry(TwipsRect(120, 480, 3975, 255));
+    SkinLabel7 = new SkinLabel(Q(u"以下是官方网站上澄川过滤专家的相关版本信息："),
+                               QStringLiteral("SkinLabel7"), this);
+    SkinLabel7->setGeometry(TwipsRect(120, 720, 4095, 255));
+    LblWebProgramVer = new SkinLabel(QString(), QStringLiteral("LblWebProgramVer"), this);
+    LblWebProgramVer->setGeometry(TwipsRect(120, 960, 4095, 255));
+    SkinLabel1 = new SkinLabel(Q(u"连接状态："), QStringLiteral("SkinLabel1"), this);
+    SkinLabel1->setGeometry(TwipsRect(0, 1440, 4335, 255));
+    SkinLabel2 = new SkinLabel(Q(u"准备："), QStringLiteral("SkinLabel2"), this);
+    SkinLabel2->setGeometry(TwipsRect(0, 1800, 4335, 615));
+    SkinLabel2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The three progress lines get the room their font needs, should it be
+    // taller than the designed one; the bar and the window follow.
+    QRect progressLines = TwipsRect(0, 1800, 4335, 615);
+    const QRect needed =
+        QFontMetrics(SkinLabel2->font())
+            .boundingRect(QRect(0, 0, progressLines.width(), 1000), Qt::AlignLeft | Qt::AlignTop,
+                          ProgressText(1300, 1300, 1025).replace(u'\r', u' '));
+    progressLines.setHeight(std::max(progressLines.height(), needed.height() + 2));
+    SkinLabel2->setGeometry(progressLines);
+    const int barTop = std::max(progressLines.bottom() + 4, app::Twips(2460));
+
+    prgDownload = new QProgressBar(this);
+    prgDownload->setObjectName(QStringLiteral("prgDownload"));
+    prgDownload->setGeometry(0, barTop, app::Twips(4335), app::Twips(255));
+    prgDownload->setRange(0, 100);
+    prgDownload->setValue(0);
+
+    // Designed to lie behind Command2: made first, so the button covers it.
+    LblImportantUpdate = new QLabel(this);
+    LblImportantUpdate->setObjectName(QStringLiteral("LblImportantUpdate"));
+    LblImportantUpdate->setGeometry(TwipsRect(4680, 1560, 1095, 375));
+
+    auto button = [this](const char16_t* caption, const char* name, int top, int height) {
+        auto* b = new QPushButton(Q(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(TwipsRect(4440, top, 1500, height));
+        return b;
+    };
+    Command1 = button(u"开始更新", "Command1", 1080, 360);
+    Command2 = button(u"停止更新", "Command2", 1560, 360);
+    Command3 = button(u"返回主界面", "Command3", 2040, 375);
+    // A stop is only offered while there is something to stop.
+    Command2->setEnabled(false);
+
+    setFixedSize(app::Twips(6090),
+                 std::max(app::Twips(2880), prgDownload->geometry().bottom() + 12));
+
+    connect(Command1, &QPushButton::clicked, this, &FrmUpdate::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FrmUpdate::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &FrmUpdate::Command3_Click);
+}
+
+FrmUpdate* FrmUpdate::Open(app::App& app) {
+    auto* window = new FrmUpdate(app);
+    window->Form_Load();
+    window->show();
+    window->raise();
+    return window;
+}
+
+void FrmUpdate::Form_Load() {
+    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    Cdf.entDLFileStatus = [this](int32_t state) { Cdf_entDLFileStatus(state); };
+    Cdf.entDLFileDowning = [this](const std::string& url, int32_t done, int32_t size,
+                                  int32_t speed) { Cdf_entDLFileDowning(url, done, size, speed); };
+    Cdf.pumpEvents = WindowEventPump();
+    LblProgramVer->setText(QStringLiteral("%1.%2.%3")
+                               .arg(velotan::kVersionMajor)
+                               .arg(velotan::kVersionMinor)
+                               .arg(velotan::kVersionRevision));
+}
+
+QString FrmUpdate::StatusText(int32_t TmpState) {
+    const char16_t* text = u"更新被中止";
+    switch (TmpState) {
+        case kConnecting:
+            text = u"连接服务器...";
+            break;
+        case kRequesting:
+            text = u"发送请求...";
+            break;
+        case kQueryingSize:
+            text = u"获取远程文件信息...";
+            break;
+        case kReceiving:
+            text = u"下载数据...";
+            break;
+        case kStopped:
+            text = u"停止下载";
+            break;
+        case kFinished:
+            text = u"下载完成";
+            break;
+        case kNoSession:
+            text = u"连接服务器失败";
+            break;
+        case kNotOpened:
+            text = u"发送请求失败";
+            break;
+        case kEndOfData:
+            text = u"连接服务器";
+            break;
+        default:
+            break;
+    }
+    return Q(kStatusPrefix) + Q(text);
+}
+
+QString FrmUpdate::ProgressText(int32_t lDownLoaded, int32_t lFilesize, int32_t lSpeed) {
+    if (lSpeed == 0)
+        lSpeed = 10;
+    const int64_t percent = Percent(lDownLoaded, lFilesize);
+    return Q(u"下载进度： ") + QString::number(percent) + QStringLiteral(".0 %\r\n") +
+           Q(u"下载大小： ") + ShortestNumber(lDownLoaded / 1024.0) + QStringLiteral("\r\n") +
+           Q(u"下载速度： ") + ShortestNumber(lSpeed / 1024.0);
+}
+
+void FrmUpdate::Cdf_entDLFileStatus(int32_t TmpState) {
+    SkinLabel1->setText(StatusText(TmpState));
+    if (TmpState == kConnecting) {
+        prgDownload->setRange(0, 100);
+        prgDownload->setValue(0);
+    } else if (prgDownload->maximum() == 0 && TmpState != kReceiving) {
+        // The busy bar of an unknown size ends with its transfer, at the
+        // "0.0 %" the progress line shows for it.
+        prgDownload->setRange(0, 100);
+        prgDownload->setValue(0);
+    }
+}
+
+void FrmUpdate::Cdf_entDLFileDowning(const std::string& sRemoteURL, int32_t lDownLoaded,
+                                     int32_t lFilesize, int32_t lSpeed) {
+    (void)sRemoteURL;
+    SkinLabel2->setText(ProgressText(lDownLoaded, lFilesize, lSpeed));
+    if (lFilesize > 0) {
+        prgDownload->setRange(0, 100);
+        prgDownload->setValue(
+            static_cast<int>(std::clamp<int64_t>(Percent(lDownLoaded, lFilesize), 0, 100)));
+    } else {
+        prgDownload->setRange(0, 0);  // busy: the size is not known
+    }
+}
+
+void FrmUpdate::Command1_Click() {
+    if (checking_)
+        return;
+    SetChecking(true);
+    try {
+        RunCheck();
+    } catch (const std::exception&) {
+        // As designed, a failing step never takes the window down; the
+        // status line says the update did not go through.
+        ShowOutcome(StatusText(0));
+    }
+    if (!checking_)
+        return;  // the program is ending
+    SetChecking(false);
+    // No stop request may outlive the check it was meant for.
+    Cdf.ClearPendingStop();
+    if (closeRequested_)
+        close();
+}
+
+void FrmUpdate::RunCheck() {
+    const std::string server = ReadUpdateServer(app_.DataFolder(), app_.ProgramFolder());
+    if (server.empty()) {
+        ShowOutcome(Q(kNoServerText));
+        return;
+    }
+
+    const fs::path listFile = app_.DataFolder() / kListFileName;
+    Cdf.SetMaxBytes(kMaxListBytes);
+    Cdf.DLFile(server + kListUrlPath, listFile, 5000);
+    Cdf.SetMaxBytes(INT32_MAX);
+    const DownloadResult list = Cdf.LastResult();
+    if (list.replaced)
+        SkinLabel1->setText(Q(kListDoneText));
+    if (list.outcome == DownloadOutcome::LocalFileError) {
+        ShowOutcome(Q(kLocalFileErrorText) + PathText(listFile));
+        return;
+    }
+    if (list.outcome == DownloadOutcome::Stopped) {
+        // The user asked to stop the update, not only this transfer.
+        ShowOutcome(Q(kCheckStoppedText));
+        return;
+    }
+
+    // An earlier copy stands in for a list that did not arrive this time.
+    const QString note = list.replaced ? QString() : Q(kEarlierListNote);
+    std::error_code ec;
+    const auto size = fs::file_size(listFile, ec);
+    const auto bytes = (!ec && size <= static_cast<uintmax_t>(kMaxListBytes))
+                           ? platform::ReadFileBytes(listFile)
+                           : std::nullopt;
+    if (!bytes) {
+        ShowOutcome(Q(kListUnreadableText));
+        return;
+    }
+    const std::u16string joined = JoinListText(*bytes);
+    LblImportantUpdate->setText(QString::fromStdU16String(joined));
+    if (!ReadLeadingNumber(joined).found) {
+        ShowOutcome(Q(kListWithoutVersionText) + note);
+        return;
+    }
+    if (!IsNewerVersion(LblProgramVer->text().toStdU16String(), joined)) {
+        ShowOutcome(Q(kUpToDateText) + note);
+        return;
+    }
+
+    SkinLabel1->setText(Q(kDownloadingUpdateText));
+    const fs::path installer = fs::absolute(app_.DataFolder() / kInstallerFileName);
+    Cdf.DLFile(server + kInstallerUrlPath, installer, 5000);
+    const DownloadResult setup = Cdf.LastResult();
+    if (setup.outcome == DownloadOutcome::LocalFileError) {
+        ShowOutcome(Q(kLocalFileErrorText) + PathText(installer));
+        return;
+    }
+    if (!setup.replaced || setup.httpStatus < 200 || setup.httpStatus > 299) {
+        ShowOutcome(Q(setup.outcome == DownloadOutcome::Stopped ? kCheckStoppedText
+                                                                : kInstallerIncompleteText));
+        return;
+    }
+    if (!setup.secureOrigin) {
+        // Code fetched over plain http from the network could be anyone's.
+        ShowOutcome(Q(kInstallerInsecureText));
+        return;
+    }
+    if (!StartInstaller(installer))
+        return;
+    SetChecking(false);
+    app_.EndProgram();
+}
+
+bool FrmUpdate::StartInstaller(const fs::path& installer) {
+    std::error_code ec;
+    fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
+    app_.Dlg().Show(Q(kInstallerReadyMessage), MsgStyle::kOkOnly, Q(kProgramTitle));
+    std::string error;
+    if (ec) {
+        error = ec.message();
+    } else if (platform::StartProgram({installer.string()}, &error)) {
+        return true;
+    }
+    const QString text = Q(kInstallerStartFailedText) + PathText(installer) +
+                         QStringLiteral("\r\n") + QString::fromLocal8Bit(error);
+    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
+    ShowOutcome(Q(kInstallerStartFailedText) + PathText(installer));
+    return false;
+}
+
+void FrmUpdate::Command2_Click() {
+    Cdf.DLFileStop();
+}
+
+void FrmUpdate::Command3_Click() {
+    app_.ShowMainWindow();
+    close();
+}
+
+void FrmUpdate::SetChecking(bool checking) {
+    checking_ = checking;
+    if (checking)
+        SkinLabel1->setToolTip(QString());
+    // A second check must not start inside the first, nor the window leave
+    // under it; a stop makes sense only while one runs.
+    Command1->setEnabled(!checking);
+    Command3->setEnabled(!checking);
+    Command2->setEnabled(checking);
+}
+
+void FrmUpdate::ShowOutcome(const QString& text) {
+    SkinLabel1->setText(text);
+    // A path in the text may run past the line; the whole text stays at hand.
+    SkinLabel1->setToolTip(text);
+}
+
+void FrmUpdate::closeEvent(QCloseEvent* event) {
+    if (checking_) {
+        // The check runs inside this window's click handler: the window
+        // goes once it has stopped.
+        closeRequested_ = true;
+        Cdf.DLFileStop();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace velotan::update

@@ -1,0 +1,91 @@
+// The checks behind the settings window's import and relocation prompts.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "cipher/SettingsInput.h"
+#include "common/TempDir.h"
+
+namespace velotan::windows {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ParseImportKey, WholeNumbersFromOneTo255) {
+    EXPECT_EQ(ParseImportKey(u"1"), 1);
+    EXPECT_EQ(ParseImportKey(u"12"), 12);
+    EXPECT_EQ(ParseImportKey(u"255"), 255);
+    EXPECT_EQ(ParseImportKey(u" 200 "), 200);
+    EXPECT_EQ(ParseImportKey(u"\u3000"
+                             u"39"),
+              39);  // an ideographic space from a Chinese IME
+    EXPECT_EQ(ParseImportKey(u"007"), 7);
+    EXPECT_EQ(ParseImportKey(u"0000000000000000000000012"), 12);
+}
+
+TEST(ParseImportKey, EverythingElseIsRejected) {
+    for (const std::u16string text :
+         {u"", u"  ", u"0", u"000", u"256", u"1000", u"-1", u"+5", u"1.5", u"3,5", u"12a", u"a12",
+          u"1 2", u"１２", u"99999999999999999999999", u"0x1F"}) {
+        EXPECT_FALSE(ParseImportKey(text).has_value())
+            << std::string(text.begin(), text.end());  // ASCII enough to read
+    }
+}
+
+class CheckKeyStoreRootTest : public ::testing::Test {
+  protected:
+    velotan::testing::TempDir temp_;
+    platform::DriveMap noDrives_;
+};
+
+TEST_F(CheckKeyStoreRootTest, ASingleLetterIsADriveMountedOrNot) {
+    EXPECT_EQ(CheckKeyStoreRoot(u"E", noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"g", noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"1", noDrives_), RootCheck::NoSuchFolder);
+    EXPECT_EQ(CheckKeyStoreRoot(u"\\", noDrives_), RootCheck::NoSuchFolder);
+    EXPECT_EQ(CheckKeyStoreRoot(u"中", noDrives_), RootCheck::NoSuchFolder);
+}
+
+TEST_F(CheckKeyStoreRootTest, LongerAnswersMustNameAnExistingAbsoluteFolder) {
+    const fs::path folder = temp_.path() / "keys";
+    fs::create_directories(folder);
+    const std::u16string text = folder.u16string();
+    EXPECT_EQ(CheckKeyStoreRoot(text, noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(text + u"/", noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(text + u"/missing", noDrives_), RootCheck::NoSuchFolder);
+
+    velotan::testing::WriteBytes(temp_.path() / "plain", "x");
+    EXPECT_EQ(CheckKeyStoreRoot((temp_.path() / "plain").u16string(), noDrives_),
+              RootCheck::NoSuchFolder);
+    // Relative to whatever folder the program happens to start in: refused.
+    EXPECT_EQ(CheckKeyStoreRoot(u"..", noDrives_), RootCheck::NoSuchFolder);
+    EXPECT_EQ(CheckKeyStoreRoot(u"C:\\A", noDrives_), RootCheck::NoSuchFolder);
+}
+
+TEST_F(CheckKeyStoreRootTest, DriveLetterPathsLandOnTheirMedium) {
+    fs::create_directories(temp_.path() / "stick" / "A");
+    const platform::DriveMap drives({{'F', temp_.path() / "stick"}});
+    EXPECT_EQ(CheckKeyStoreRoot(u"F:\\A", drives), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"F:", drives), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"F:\\B", drives), RootCheck::NoSuchFolder);
+    EXPECT_EQ(CheckKeyStoreRoot(u"G:\\A", drives), RootCheck::NoSuchFolder);
+}
+
+TEST_F(CheckKeyStoreRootTest, WhatSettingsIniCannotKeepIsRefused) {
+    // 127 bytes come back from the INI reader; one more would be cut off.
+    const std::u16string ascii127 = u"/" + std::u16string(126, u'a');
+    EXPECT_EQ(CheckKeyStoreRoot(ascii127, noDrives_), RootCheck::NoSuchFolder);
+    EXPECT_EQ(CheckKeyStoreRoot(ascii127 + u"a", noDrives_), RootCheck::TooLong);
+    // Chinese characters take two bytes each.
+    EXPECT_EQ(CheckKeyStoreRoot(u"/" + std::u16string(64, u'密'), noDrives_), RootCheck::TooLong);
+    EXPECT_EQ(CheckKeyStoreRoot(u"/" + std::u16string(63, u'密'), noDrives_),
+              RootCheck::NoSuchFolder);
+    // Code page 936 has no emoji and no euro sign; the file would hold "?".
+    EXPECT_EQ(CheckKeyStoreRoot(u"/tmp/\U0001F600", noDrives_), RootCheck::Unrepresentable);
+    EXPECT_EQ(CheckKeyStoreRoot(u"/tmp/\u20AC", noDrives_), RootCheck::Unrepresentable);
+}
+
+}  // namespace
+}  // namespace velotan::windows

@@ -1,0 +1,157 @@
+#include "AppFixture.h"
+
+#include <QFile>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include "passworddb/PasswordDatabase.h"
+
+namespace velotan::app::test {
+
+namespace fs = std::filesystem;
+
+QApplication& QtApp() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* application = [] {
+        auto* a = new QApplication(argc, argv);
+        // Tests end windows themselves; no window closing may stop anything.
+        QApplication::setQuitOnLastWindowClosed(false);
+        return a;
+    }();
+    return *application;
+}
+
+void ProcessEvents() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "velotan-app-XXXXXX").string();
+    char* made = ::mkdtemp(pattern.data());
+    if (!made)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = made;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+QString QPath(const fs::path& path) {
+    return QFile::decodeName(path.string().c_str());
+}
+
+void AppFixture::SetUp() {
+    QtApp();
+    fs::create_directories(Folder());
+    std::string error;
+    ASSERT_TRUE(
+        passworddb::PasswordDatabase::Create(DatabaseFile(), passworddb::kDatabasePassword, &error))
+        << error;
+    fs::copy_file(fs::path(VELOTAN_DATA_DIR) / "symbolhandle.ini", Folder() / "symbolhandle.ini");
+}
+
+void AppFixture::TearDown() {
+    app_.reset();
+    ProcessEvents();
+}
+
+fs::path AppFixture::DatabaseFile() const {
+    return passworddb::DatabaseFile(Folder());
+}
+
+fs::path AppFixture::KeyFile() const {
+    return Store() / "mxsw" / "encrypt" / "chat.mx";
+}
+
+void AppFixture::ConfigureKeyStore() {
+    std::filesystem::create_directories(Store());  // the folder the user chose
+    WriteBytes(Folder() / "settings.ini", "[set]\r\nKeyChar=" + Store().string() + "\r\n");
+}
+
+void AppFixture::WriteKeyFile(const std::string& line) {
+    ConfigureKeyStore();
+    WriteBytes(KeyFile(), line + "\r\n");
+}
+
+namespace {
+
+// Direct access to the database file, to set up and check what the login
+// window reads and writes.
+struct RawDb {
+    explicit RawDb(const fs::path& file) {
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_key(db, passworddb::kDatabasePassword,
+                    static_cast<int>(std::string(passworddb::kDatabasePassword).size()));
+    }
+    ~RawDb() { sqlite3_close_v2(db); }
+    void Exec(const std::string& sql) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+        EXPECT_EQ(rc, SQLITE_OK) << sql << ": " << (message ? message : "");
+        sqlite3_free(message);
+    }
+    std::string Text(const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        std::string out = "<no row>";
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(stmt, 0);
+            out = text ? reinterpret_cast<const char*>(text) : "<null>";
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+    sqlite3* db = nullptr;
+};
+
+}  // namespace
+
+void AppFixture::SetStoredValue(const std::string& value) {
+    RawDb db(DatabaseFile());
+    db.Exec("DELETE FROM LcUser");
+    db.Exec("INSERT INTO LcUser(口令) VALUES ('" + value + "')");
+}
+
+std::string AppFixture::StoredValue() {
+    return RawDb(DatabaseFile()).Text("SELECT 口令 FROM LcUser ORDER BY rowid LIMIT 1");
+}
+
+void AppFixture::ExecSql(const std::string& sql) {
+    RawDb(DatabaseFile()).Exec(sql);
+}
+
+int AppFixture::RowCount() {
+    return std::stoi(RawDb(DatabaseFile()).Text("SELECT count(*) FROM LcUser"));
+}
+
+App& AppFixture::MakeApp() {
+    // No real drives: a test's key store is the folder in settings.ini.
+    app_ = std::make_unique<App>(Folder(), dialogs_, [] { return platform::DriveMap(); });
+    app_->SetUrlOpener([](const std::string&) { return true; });
+    return *app_;
+}
+
+}  // namespace velotan::app::test
