@@ -8,6 +8,7 @@
 
 #include "App.h"
 #include "Twips.h"
+#include "WindowAccessible.h"
 #include "WindowFonts.h"
 #include "app/QtText.h"
 #include "platform/DriveMap.h"
@@ -64,6 +65,8 @@ ForLoad::ForLoad(App& app) : app_(app) {
         box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
         box->setGeometry(TwipsRect(1380, rowTops[i], 1695, 285));
         connect(box, &QLineEdit::returnPressed, this, &ForLoad::CommandYes_Click);
+        // The label names the box for a screen reader.
+        labels[i]->setBuddy(box);
         TextPass[i] = box;
     }
     LblNewPassword->hide();
@@ -77,8 +80,12 @@ ForLoad::ForLoad(App& app) : app_(app) {
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(TwipsRect(600, 2400, 1695, 285));
     // Never seen, so never reachable either: the Tab key must not carry the
-    // focus (and a copy command) into the stored password.
+    // focus (and a copy command) into the stored password, nor a screen
+    // reader read it out.
     Text1->setFocusPolicy(Qt::NoFocus);
+    Text1->setEchoMode(QLineEdit::NoEcho);
+    Text1->setAccessibleName(QStringLiteral("已保存的口令"));
+    Text1->hide();
 
     CommandYes = new QPushButton(QStringLiteral("确定"), this);
     CommandYes->setObjectName(QStringLiteral("CommandYes"));
@@ -229,6 +236,8 @@ void ForLoad::CommandNo_Click() {
 
 void ForLoad::PreparePasswordSetting(QWidget* settingsWindow) {
     setWindowTitle(Q(kPasswordSettingCaption));
+    // It holds the settings window until it closes.
+    MarkAsDialog(*this);
     TextPass[0]->hide();
     LblEnter->hide();
     TextPass[1]->show();

@@ -100,6 +100,7 @@ FrmUpdate::FrmUpdate(app::App& app) : app_(app) {
     prgDownload->setGeometry(0, barTop, app::Twips(4335), app::Twips(255));
     prgDownload->setRange(0, 100);
     prgDownload->setValue(0);
+    prgDownload->setAccessibleName(Q(u"下载进度"));
 
     // Designed to lie behind Command2: made first, so the button covers it.
     LblImportantUpdate = new QLabel(this);
