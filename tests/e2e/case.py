@@ -82,7 +82,7 @@ class Case:
         if self.sanitized:
             # The sanitized build looks for memory errors here; leaks are the
             # in-process tests' business, and Qt's own would end every run.
-            env["ASAN_OPTIONS"] = "detect_leaks=0:" + env.get("ASAN_OPTIONS", "")
+            env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
         return env
 
     def start_program(self):

@@ -178,9 +178,17 @@ class Program:
 
 def find(root, role, name=None, timeout=TIMEOUT, visible=True):
     """The first control under `root` with this role and name."""
-    return wait_until(
-        lambda: next((o for o in descendants(root) if matches(o, role, name, visible)), None),
-        "a %s named %r in %r" % (role, name, fresh(root).name), timeout)
+    try:
+        return wait_until(
+            lambda: next((o for o in descendants(root) if matches(o, role, name, visible)), None),
+            "a %s named %r in %r" % (role, name, fresh(root).name), timeout)
+    except UiError as error:
+        # What there was instead tells most failures at a glance.
+        try:
+            there = [fresh(o).name for o in find_all(root, role, visible)]
+        except Exception:
+            there = "unreadable"
+        raise UiError("%s; the %s controls there: %r" % (error, role, there)) from None
 
 
 def find_all(root, role, visible=True):
