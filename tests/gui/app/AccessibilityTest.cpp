@@ -15,7 +15,6 @@
 #include "app/Form1.h"
 #include "app/TextBox.h"
 #include "common/AccessibleView.h"
-#include "encoding/Class1.h"
 
 namespace velotan::app::test {
 namespace {
@@ -52,21 +51,6 @@ TEST_F(AccessibilityTest, LoginWindowIsAFrameWhosePasswordBoxesAreNamedByTheirLa
     EXPECT_EQ(AccessibleRole(Box(login, 0)), QAccessible::EditableText);
     EXPECT_TRUE(Accessible(Box(login, 0))->state().passwordEdit);
     EXPECT_EQ(UnnamedFocusable(login), QStringList());
-}
-
-TEST_F(AccessibilityTest, StoredPasswordIsNeverReadOut) {
-    SetStoredValue(
-        QString::fromStdU16String(encoding::Class1().Base64Encode(u"geheim")).toStdString());
-    ForLoad* login = MakeApp().StartLogin();
-    ASSERT_NE(login, nullptr);
-    ASSERT_EQ(login->Text1->text(), QStringLiteral("geheim"));
-    QAccessibleInterface* stored = Accessible(login->Text1);
-    ASSERT_NE(stored, nullptr);
-    EXPECT_TRUE(stored->state().invisible);
-    EXPECT_FALSE(stored->state().focusable);
-    EXPECT_FALSE(stored->text(QAccessible::Value).contains(QStringLiteral("geheim")));
-    ASSERT_NE(stored->textInterface(), nullptr);
-    EXPECT_FALSE(stored->textInterface()->text(0, 100).contains(QStringLiteral("geheim")));
 }
 
 TEST_F(AccessibilityTest, PasswordSettingIsADialog) {
