@@ -44,8 +44,8 @@ class WindowsAccessibilityTest : public WindowsFixture {
         // tree, registered in a registry of the test's own.
         hadXdg_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
         oldXdg_ = qgetenv("XDG_DATA_HOME");
-        fs::create_directories(temp_.Path() / "xdg");
-        qputenv("XDG_DATA_HOME", (temp_.Path() / "xdg").c_str());
+        fs::create_directories(temp_.path() / "xdg");
+        qputenv("XDG_DATA_HOME", (temp_.path() / "xdg").c_str());
         auto library = platform::ControlLibrary::open(
             QFileInfo(QStringLiteral(VXLED_LIBRARY_PATH)).absoluteFilePath(), nullptr);
         ASSERT_TRUE(library);
