@@ -163,7 +163,8 @@ class Program:
         return children(app) if app is not None else []
 
     def window(self, role, name, timeout=TIMEOUT):
-        """A shown top-level window of this role and name, once it appears."""
+        """A shown top-level window of this role and name (a text, a test of
+        the name, or None for any), once it appears."""
         return wait_until(
             lambda: next((w for w in self.windows() if matches(w, role, name)), None),
             "a %s named %r" % (role, name), timeout)
