@@ -252,6 +252,7 @@ def share(case):
     ui.press(ui.find(main, "button", "加密文档(E)"))
     ui.press(ui.find(main, "button", "分享心情(F)"))
     window = program.window("frame", "分享心情")
+    assert_every_input_named(window)
     shown = ui.find(window, "text", "这是您即将要分享的心情：")
     share_text = ui.wait_until(lambda: ui.text_of(shown), "the share text")
     assert share_text.startswith("心情：") and "解密钥匙：" in share_text, share_text
