@@ -1,8 +1,8 @@
 #pragma once
-// The online update window: checks the update server's version list and,
-// when it names a newer version, downloads the installer, starts it and ends
-// the program. The transfers are Cdf's (Cls_DownLoad); this window turns its
-// events into the status line, the progress lines and the progress bar.
+// The online update window: runs the update check (UpdateCheck) and ends the
+// program once the check has started a newer version's installer. The
+// transfers are Cdf's (Cls_DownLoad); this window turns its events and the
+// check's steps into the status line, the progress lines and the progress bar.
 
 #include <QWidget>
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "app/Skin.h"
 #include "update/Cls_DownLoad.h"
+#include "update/UpdateCheck.h"
 
 class QLabel;
 class QProgressBar;
@@ -80,6 +81,9 @@ class FrmUpdate : public QWidget {
     static QString StatusText(int32_t TmpState);
     // The three progress lines, joined by CR LF.
     static QString ProgressText(int32_t lDownLoaded, int32_t lFilesize, int32_t lSpeed);
+    // What the status line says at the end of a check (empty once the
+    // installer runs: the program ends).
+    static QString OutcomeText(const CheckResult& result);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,7 +92,6 @@ class FrmUpdate : public QWidget {
     void RunCheck();
     void SetChecking(bool checking);
     void ShowOutcome(const QString& text);
-    bool StartInstaller(const std::filesystem::path& installer);
 
     app::App& app_;
     app::Skin Skin1;

@@ -70,18 +70,46 @@ class FrmUpdateTest : public AppFixture {
 };
 
 // The outcome of a check stands on the one status line; a text cut off at
-// its right edge would hide what happened.
+// its right edge would hide what happened. (Texts with a path carry the
+// whole text as the line's tool tip.)
 TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
     FrmUpdate* w = OpenOnServer();
     const QFontMetrics metrics(w->SkinLabel1->font());
     const int room = w->SkinLabel1->contentsRect().width();
-    for (const char16_t* text :
-         {kNoServerText, kListUnreadableText, kListWithoutVersionText, kCheckStoppedText,
-          kInstallerIncompleteText, kInstallerInsecureText}) {
-        EXPECT_LE(metrics.horizontalAdvance(Q(text)), room) << Q(text).toStdString();
+    for (CheckOutcome outcome :
+         {CheckOutcome::NoServer, CheckOutcome::Stopped, CheckOutcome::ListUnreadable,
+          CheckOutcome::ListWithoutVersion, CheckOutcome::UpToDate,
+          CheckOutcome::InstallerIncomplete, CheckOutcome::InstallerInsecure}) {
+        for (bool earlier : {false, true}) {
+            const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
+            EXPECT_FALSE(text.isEmpty());
+            EXPECT_LE(metrics.horizontalAdvance(text), room) << text.toStdString();
+        }
     }
-    EXPECT_LE(metrics.horizontalAdvance(Q(kUpToDateText) + Q(kEarlierListNote)), room);
-    EXPECT_LE(metrics.horizontalAdvance(Q(kListWithoutVersionText) + Q(kEarlierListNote)), room);
+}
+
+TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
+    const fs::path file = "/data/upvelotan.exe";
+    const std::pair<CheckResult, QString> expected[] = {
+        {{CheckOutcome::NoServer, false, {}, {}}, Q(kNoServerText)},
+        {{CheckOutcome::ListNotSaved, false, "/data/update.lst", {}},
+         Q(kLocalFileErrorText) + QStringLiteral("/data/update.lst")},
+        {{CheckOutcome::Stopped, false, {}, {}}, Q(kCheckStoppedText)},
+        {{CheckOutcome::ListUnreadable, true, {}, {}}, Q(kListUnreadableText)},
+        {{CheckOutcome::ListWithoutVersion, false, {}, {}}, Q(kListWithoutVersionText)},
+        {{CheckOutcome::ListWithoutVersion, true, {}, {}},
+         Q(kListWithoutVersionText) + Q(kEarlierListNote)},
+        {{CheckOutcome::UpToDate, false, {}, {}}, Q(kUpToDateText)},
+        {{CheckOutcome::UpToDate, true, {}, {}}, Q(kUpToDateText) + Q(kEarlierListNote)},
+        {{CheckOutcome::InstallerNotSaved, false, file, {}},
+         Q(kLocalFileErrorText) + QStringLiteral("/data/upvelotan.exe")},
+        {{CheckOutcome::InstallerIncomplete, false, {}, {}}, Q(kInstallerIncompleteText)},
+        {{CheckOutcome::InstallerInsecure, false, {}, {}}, Q(kInstallerInsecureText)},
+        {{CheckOutcome::InstallerNotStarted, false, file, "why"},
+         Q(kInstallerStartFailedText) + QStringLiteral("/data/upvelotan.exe")},
+    };
+    for (const auto& [result, text] : expected)
+        EXPECT_EQ(FrmUpdate::OutcomeText(result), text) << static_cast<int>(result.outcome);
 }
 
 TEST_F(FrmUpdateTest, LoadShowsTheInstalledVersionAndIdleControls) {
@@ -214,17 +242,6 @@ TEST_F(FrmUpdateTest, NoServerConfiguredSaysSoWithoutARequest) {
     EXPECT_FALSE(fs::exists(List()));
 }
 
-TEST_F(FrmUpdateTest, MissingUpdateIniSaysSoWithoutARequest) {
-    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
-    server_.Start();
-    FrmUpdate* w = OpenWithoutConfiguring();
-    ASSERT_FALSE(fs::exists(Folder() / "update.ini"));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kNoServerText));
-    EXPECT_EQ(server_.Hits("/sns/update.lst"), 0);
-    EXPECT_TRUE(dialogs_.Messages().empty());
-}
-
 TEST_F(FrmUpdateTest, UpToDateSaysSo) {
     server_.ServeBytes("/sns/update.lst", "1.1\r\n");
     FrmUpdate* w = OpenOnServer();
@@ -238,148 +255,6 @@ TEST_F(FrmUpdateTest, UpToDateSaysSo) {
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     EXPECT_EQ(server_.Hits("/sns/update.lst"), 2);
     EXPECT_EQ(Status(), Q(kUpToDateText));
-}
-
-TEST_F(FrmUpdateTest, ListThatCannotBeReadSaysSo) {
-    RefusingPort port;
-    FrmUpdate* w = Open(port.Url());
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListUnreadableText));
-    EXPECT_FALSE(fs::exists(List()));
-    EXPECT_TRUE(dialogs_.Messages().empty());
-}
-
-TEST_F(FrmUpdateTest, EarlierListIsUsedWhenTheDownloadFails) {
-    WriteBytes(List(), "1.2\r\n");
-    server_.ServeStatus("/sns/update.lst", 404, "<html>Not Found</html>");
-    server_.ServeStatus("/sns/up_velotan.exe", 404, "<html>Not Found</html>");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(w->LblImportantUpdate->text(), QStringLiteral("1.2"));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 1);  // the earlier list offered it
-}
-
-TEST_F(FrmUpdateTest, OversizedListIsNeitherKeptNorRead) {
-    WriteBytes(List(), "1.0\r\n");
-    server_.ServeBytes("/sns/update.lst", "9.9" + std::string(2 << 20, '0'));
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kUpToDateText) + Q(kEarlierListNote));
-    EXPECT_EQ(ReadBytes(List()), "1.0\r\n");
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-
-    // Nor is an oversized earlier copy read.
-    WriteBytes(List(), "9.9" + std::string(2 << 20, '0'));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListUnreadableText));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    ExpectNoStagedFiles();
-}
-
-TEST_F(FrmUpdateTest, LocalFileErrorSaysSo) {
-    fs::create_directories(List() / "in-the-way");
-    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_TRUE(Status().startsWith(Q(kLocalFileErrorText))) << Status().toStdString();
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    EXPECT_TRUE(fs::is_directory(List() / "in-the-way"));
-    ExpectNoStagedFiles();
-}
-
-// The version decision on real lists; an offered update meets an installer
-// that is not there, so nothing runs.
-struct Decision {
-    const char* list;
-    const char* joined;
-    bool offered;
-};
-
-class WindowVersionDecisionTest : public FrmUpdateTest,
-                                  public ::testing::WithParamInterface<Decision> {};
-
-TEST_P(WindowVersionDecisionTest, OffersAnUpdateOnlyForAHigherVersion) {
-    server_.ServeBytes("/sns/update.lst", GetParam().list);
-    server_.ServeStatus("/sns/up_velotan.exe", 404, "<html>Not Found</html>");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(w->LblImportantUpdate->text(), QString::fromUtf8(GetParam().joined));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), GetParam().offered ? 1 : 0);
-    EXPECT_EQ(Status(), Q(GetParam().offered ? kInstallerIncompleteText : kUpToDateText));
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
-    EXPECT_FALSE(fs::exists(Installer()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Lists, WindowVersionDecisionTest,
-                         ::testing::Values(Decision{"1.2\r\n", "1.2", true},
-                                           Decision{"1.1\r\n", "1.1", false},
-                                           Decision{"1.05\r\n", "1.05", false},
-                                           Decision{"1.10\r\n", "1.10", false},
-                                           Decision{"1.2\r\n5\r\n", "1.25", true},
-                                           // Joined, 1.1 and 5 make 1.15: newer.
-                                           Decision{"1.1\r\n5\r\n", "1.15", true}));
-
-// Faults of the list download. Each ends in a clear status text, runs
-// nothing, and leaves the earlier list byte for byte.
-struct ListFault {
-    const char* name;
-    std::function<void(LoopbackServer&)> serve;
-};
-
-class ListFaultTest : public FrmUpdateTest, public ::testing::WithParamInterface<ListFault> {};
-
-TEST_P(ListFaultTest, EndsWithAClearStatusAndKeepsTheEarlierList) {
-    const std::string earlier = "1.0\r\nearlier list\r\n";
-    WriteBytes(List(), earlier);
-    WriteBytes(Installer(), "earlier installer");
-    FrmUpdate* w = nullptr;
-    RefusingPort refusing;
-    if (GetParam().serve) {
-        GetParam().serve(server_);
-        w = OpenOnServer();
-    } else {
-        w = Open(refusing.Url());
-    }
-    w->Cdf.SetIdleTimeout(std::chrono::milliseconds(300));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kUpToDateText) + Q(kEarlierListNote));
-    EXPECT_EQ(ReadBytes(List()), earlier);
-    EXPECT_EQ(ReadBytes(Installer()), "earlier installer");
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
-    EXPECT_TRUE(w->Command1->isEnabled());
-    ExpectNoStagedFiles();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ListFaultTest,
-    ::testing::Values(
-        ListFault{"ServerRefused", nullptr},
-        ListFault{
-            "NotFound404",
-            [](LoopbackServer& s) { s.ServeStatus("/sns/update.lst", 404, "9.9 Not Found"); }},
-        ListFault{"ServerError500",
-                  [](LoopbackServer& s) { s.ServeStatus("/sns/update.lst", 500, "9.9 Error"); }},
-        ListFault{"TruncatedBody",
-                  [](LoopbackServer& s) { s.ServeTruncated("/sns/update.lst", 1300, 600); }},
-        ListFault{"Stall", [](LoopbackServer& s) { s.ServeStall("/sns/update.lst", 1300, 512); }},
-        ListFault{
-            "RedirectLoop",
-            [](LoopbackServer& s) { s.ServeRedirect("/sns/update.lst", "/sns/update.lst"); }}),
-    [](const ::testing::TestParamInfo<ListFault>& info) { return std::string(info.param.name); });
-
-TEST_F(FrmUpdateTest, ListWithoutANumberOffersNothing) {
-    WriteBytes(Installer(), "earlier installer");
-    server_.ServeBytes("/sns/update.lst", "<html><body>maintenance 2.0</body></html>\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListWithoutVersionText));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    EXPECT_EQ(ReadBytes(Installer()), "earlier installer");
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
 }
 
 TEST_F(FrmUpdateTest, InstallerThatFailsWith404RunsNothing) {

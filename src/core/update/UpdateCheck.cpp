@@ -1,0 +1,137 @@
+#include "UpdateCheck.h"
+
+#include <optional>
+#include <system_error>
+
+#include "Version.h"
+#include "platform/AnsiTextFile.h"
+#include "update/UpdateList.h"
+#include "update/UpdateServer.h"
+
+namespace velotan::update {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string InstalledVersion() {
+    return std::u16string(kVersionText.begin(), kVersionText.end());
+}
+
+// The list as it lies in the data folder now; nothing when it is missing,
+// unreadable, or too big to be one.
+std::optional<std::string> ReadList(const fs::path& listFile) {
+    std::error_code ec;
+    const auto size = fs::file_size(listFile, ec);
+    if (ec || size > static_cast<uintmax_t>(kMaxListBytes))
+        return std::nullopt;
+    return platform::ReadFileBytes(listFile);
+}
+
+}  // namespace
+
+UpdateCheck::Download UpdateCheck::Through(Cls_DownLoad& downloader) {
+    return [&downloader](const std::string& url, const fs::path& local, int32_t maxBytes) {
+        struct Restore {
+            Cls_DownLoad& d;
+            ~Restore() { d.SetMaxBytes(INT32_MAX); }
+        } restore{downloader};
+        downloader.SetMaxBytes(maxBytes);
+        downloader.DLFile(url, local, kConnectTimeoutMs);
+        return downloader.LastResult();
+    };
+}
+
+UpdateCheck::UpdateCheck(Download download, Launcher launch)
+    : download_(std::move(download)), launch_(std::move(launch)) {}
+
+CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& programFolder) {
+    CheckResult result;
+    const std::string server = ReadUpdateServer(dataFolder, programFolder);
+    if (server.empty()) {
+        result.outcome = CheckOutcome::NoServer;
+        return result;
+    }
+
+    const fs::path listFile = dataFolder / kListFileName;
+    const DownloadResult list = download_(server + kListUrlPath, listFile, kMaxListBytes);
+    if (list.replaced && onListArrived)
+        onListArrived();
+    if (list.outcome == DownloadOutcome::LocalFileError) {
+        result.outcome = CheckOutcome::ListNotSaved;
+        result.file = listFile;
+        return result;
+    }
+    if (list.outcome == DownloadOutcome::Stopped) {
+        // The user asked to stop the update, not only this transfer.
+        result.outcome = CheckOutcome::Stopped;
+        return result;
+    }
+
+    // An earlier copy stands in for a list that did not arrive this time.
+    result.earlierList = !list.replaced;
+    const std::optional<std::string> bytes = ReadList(listFile);
+    if (!bytes) {
+        result.outcome = CheckOutcome::ListUnreadable;
+        return result;
+    }
+    const std::u16string joined = JoinListText(*bytes);
+    if (onListText)
+        onListText(joined);
+    if (!ReadLeadingNumber(joined).found) {
+        result.outcome = CheckOutcome::ListWithoutVersion;
+        return result;
+    }
+    if (!IsNewerVersion(InstalledVersion(), joined)) {
+        result.outcome = CheckOutcome::UpToDate;
+        return result;
+    }
+
+    if (onDownloadingInstaller)
+        onDownloadingInstaller();
+    CheckResult installer = RunInstaller(server, dataFolder);
+    installer.earlierList = result.earlierList;
+    return installer;
+}
+
+CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path& dataFolder) {
+    CheckResult result;
+    const fs::path installer = fs::absolute(dataFolder / kInstallerFileName);
+    const DownloadResult setup = download_(server + kInstallerUrlPath, installer, INT32_MAX);
+    if (setup.outcome == DownloadOutcome::LocalFileError) {
+        result.outcome = CheckOutcome::InstallerNotSaved;
+        result.file = installer;
+        return result;
+    }
+    if (!setup.replaced || setup.httpStatus < 200 || setup.httpStatus > 299) {
+        result.outcome = setup.outcome == DownloadOutcome::Stopped
+                             ? CheckOutcome::Stopped
+                             : CheckOutcome::InstallerIncomplete;
+        return result;
+    }
+    if (!setup.secureOrigin) {
+        // Code fetched over plain http from the network could be anyone's.
+        result.outcome = CheckOutcome::InstallerInsecure;
+        return result;
+    }
+
+    std::error_code ec;
+    fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
+    if (onInstallerReady)
+        onInstallerReady(installer);
+    result.file = installer;
+    if (ec) {
+        result.outcome = CheckOutcome::InstallerNotStarted;
+        result.error = ec.message();
+        return result;
+    }
+    if (!launch_({installer.string()}, &result.error)) {
+        result.outcome = CheckOutcome::InstallerNotStarted;
+        return result;
+    }
+    result.outcome = CheckOutcome::InstallerStarted;
+    result.error.clear();
+    return result;
+}
+
+}  // namespace velotan::update
