@@ -1,5 +1,6 @@
 #include "UpdateCheck.h"
 
+#include <atomic>
 #include <optional>
 #include <system_error>
 
@@ -13,6 +14,25 @@ namespace velotan::update {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Two checks at once would share update.lst and upvelotan.exe, and could
+// start two installers.
+std::atomic<bool> checkRunning{false};
+
+class OneCheckAtATime {
+  public:
+    OneCheckAtATime() : owner_(!checkRunning.exchange(true)) {}
+    ~OneCheckAtATime() {
+        if (owner_)
+            checkRunning = false;
+    }
+    OneCheckAtATime(const OneCheckAtATime&) = delete;
+    OneCheckAtATime& operator=(const OneCheckAtATime&) = delete;
+    bool Owner() const { return owner_; }
+
+  private:
+    bool owner_;
+};
 
 std::u16string InstalledVersion() {
     return std::u16string(kVersionText.begin(), kVersionText.end());
@@ -47,6 +67,11 @@ UpdateCheck::UpdateCheck(Download download, Launcher launch)
 
 CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& programFolder) {
     CheckResult result;
+    const OneCheckAtATime guard;
+    if (!guard.Owner()) {
+        result.outcome = CheckOutcome::Busy;
+        return result;
+    }
     const std::string server = ReadUpdateServer(dataFolder, programFolder);
     if (server.empty()) {
         result.outcome = CheckOutcome::NoServer;

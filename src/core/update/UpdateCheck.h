@@ -18,6 +18,7 @@ namespace velotan::update {
 
 // How a check ended.
 enum class CheckOutcome {
+    Busy,                 // another check runs in this process; this one did nothing
     NoServer,             // update.ini names no server; nothing was asked
     ListNotSaved,         // update.lst could not be written (`file`)
     Stopped,              // the user stopped a transfer
@@ -32,7 +33,7 @@ enum class CheckOutcome {
 };
 
 struct CheckResult {
-    CheckOutcome outcome = CheckOutcome::NoServer;
+    CheckOutcome outcome = CheckOutcome::Busy;
     // The list did not arrive this time; an earlier copy was read instead.
     bool earlierList = false;
     std::filesystem::path file;  // the file a local error or a failed start concerns
@@ -72,6 +73,8 @@ class UpdateCheck {
 
     // Runs the check. update.ini comes from the data folder (the program
     // folder's copy without one); the downloads land in the data folder.
+    // One check runs at a time in the process: while one runs, another
+    // ends at once with Busy.
     CheckResult Run(const std::filesystem::path& dataFolder,
                     const std::filesystem::path& programFolder);
 

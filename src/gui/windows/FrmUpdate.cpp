@@ -256,6 +256,8 @@ void FrmUpdate::RunCheck() {
 QString FrmUpdate::OutcomeText(const CheckResult& result) {
     const QString note = result.earlierList ? Q(kEarlierListNote) : QString();
     switch (result.outcome) {
+        case CheckOutcome::Busy:
+            return Q(kCheckBusyText);
         case CheckOutcome::NoServer:
             return Q(kNoServerText);
         case CheckOutcome::ListNotSaved:
@@ -316,6 +318,7 @@ void FrmUpdate::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    unloaded_ = true;
     event->accept();
 }
 

@@ -36,6 +36,7 @@ inline constexpr const char16_t* kListWithoutVersionText = u"版本列表没有�
 inline constexpr const char16_t* kUpToDateText = u"已是最新版本，无需更新。";
 inline constexpr const char16_t* kEarlierListNote = u"（以前下载的列表）";
 inline constexpr const char16_t* kCheckStoppedText = u"已停止更新。";
+inline constexpr const char16_t* kCheckBusyText = u"另一个更新检查正在进行。";
 inline constexpr const char16_t* kInstallerIncompleteText = u"安装包未能完整下载，未安装更新。";
 inline constexpr const char16_t* kInstallerInsecureText = u"安装包并非经 https 下载，未运行。";
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
@@ -76,6 +77,8 @@ class FrmUpdate : public QWidget {
 
     // True while a check (list and installer transfers) runs.
     bool Checking() const { return checking_; }
+    // True once the window has closed.
+    bool Unloaded() const { return unloaded_; }
 
     // "连接状态： " and the text for a downloader status.
     static QString StatusText(int32_t TmpState);
@@ -97,6 +100,7 @@ class FrmUpdate : public QWidget {
     app::Skin Skin1;
     bool checking_ = false;
     bool closeRequested_ = false;
+    bool unloaded_ = false;
 };
 
 }  // namespace velotan::update

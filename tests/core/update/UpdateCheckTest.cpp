@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -385,6 +387,52 @@ TEST_F(UpdateCheckTest, OnlyACompleteSecureAnswerStarts) {
         EXPECT_EQ(Run(download).outcome, c.expected) << c.status << " " << c.secure;
         EXPECT_EQ(launched_.size(), c.expected == CheckOutcome::InstallerStarted ? 1u : 0u);
     }
+}
+
+// Never two checks at once in the process: a check started inside another
+// one's transfer (a second window's button, pressed while the first one
+// pumps its events) asks nothing and starts nothing.
+TEST_F(UpdateCheckTest, OneCheckAtATimeInTheProcess) {
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
+    ConfigureServer();
+    Cls_DownLoad other;
+    std::optional<CheckResult> inner;
+    int innerLaunches = 0;
+    cdf_.pumpEvents = [&] {
+        if (inner)
+            return;
+        UpdateCheck second(UpdateCheck::Through(other),
+                           [&](const std::vector<std::string>&, std::string*) {
+                               ++innerLaunches;
+                               return true;
+                           });
+        inner = second.Run(data_.path(), program_.path());
+    };
+    const CheckResult outer = Run();
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner->outcome, CheckOutcome::Busy);
+    EXPECT_EQ(innerLaunches, 0);
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 1);
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 1);
+    EXPECT_EQ(outer.outcome, CheckOutcome::InstallerStarted);
+    EXPECT_EQ(launched_.size(), 1u);
+
+    // Once it is over, the next check runs.
+    cdf_.pumpEvents = nullptr;
+    EXPECT_EQ(Run().outcome, CheckOutcome::InstallerStarted);
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 2);
+}
+
+TEST_F(UpdateCheckTest, ACheckThatFailsLetsTheNextOneRun) {
+    Configure("https://update.example.org");
+    const auto failing = [](const std::string&, const fs::path&, int32_t) -> DownloadResult {
+        throw std::runtime_error("listener failed");
+    };
+    EXPECT_THROW(Run(failing), std::runtime_error);
+    server_.ServeBytes("/sns/update.lst", "1.1\r\n");
+    ConfigureServer();
+    EXPECT_EQ(Run().outcome, CheckOutcome::UpToDate);
 }
 
 TEST_F(UpdateCheckTest, TheListDownloadIsCappedAndTheCapGoesAway) {

@@ -77,8 +77,8 @@ TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
     const QFontMetrics metrics(w->SkinLabel1->font());
     const int room = w->SkinLabel1->contentsRect().width();
     for (CheckOutcome outcome :
-         {CheckOutcome::NoServer, CheckOutcome::Stopped, CheckOutcome::ListUnreadable,
-          CheckOutcome::ListWithoutVersion, CheckOutcome::UpToDate,
+         {CheckOutcome::Busy, CheckOutcome::NoServer, CheckOutcome::Stopped,
+          CheckOutcome::ListUnreadable, CheckOutcome::ListWithoutVersion, CheckOutcome::UpToDate,
           CheckOutcome::InstallerIncomplete, CheckOutcome::InstallerInsecure}) {
         for (bool earlier : {false, true}) {
             const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
@@ -91,6 +91,7 @@ TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
 TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
     const fs::path file = "/data/upvelotan.exe";
     const std::pair<CheckResult, QString> expected[] = {
+        {{CheckOutcome::Busy, false, {}, {}}, Q(kCheckBusyText)},
         {{CheckOutcome::NoServer, false, {}, {}}, Q(kNoServerText)},
         {{CheckOutcome::ListNotSaved, false, "/data/update.lst", {}},
          Q(kLocalFileErrorText) + QStringLiteral("/data/update.lst")},
@@ -230,6 +231,22 @@ TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
     app::test::ProcessEvents();
     EXPECT_TRUE(window_.isNull());
     EXPECT_EQ(ReadBytes(List()), "1.0\r\n");
+}
+
+// The opener makes one update window; two made by hand still never run two
+// checks at once: the second says so and asks nothing.
+TEST_F(FrmUpdateTest, ASecondWindowStartsNoCheckWhileOneRuns) {
+    server_.ServeSlowly("/sns/update.lst", 300000);
+    FrmUpdate* w = OpenOnServer();
+    QPointer<FrmUpdate> second = FrmUpdate::Open(*app_);
+    DuringCheck([&] { QTest::mouseClick(second->Command1, Qt::LeftButton); });
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(second->SkinLabel1->text(), Q(kCheckBusyText));
+    EXPECT_TRUE(second->Command1->isEnabled());
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 1);
+    EXPECT_EQ(Status(), Q(kListWithoutVersionText));  // the first check ran through
+    delete second.data();
 }
 
 TEST_F(FrmUpdateTest, NoServerConfiguredSaysSoWithoutARequest) {
