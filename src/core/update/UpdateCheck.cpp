@@ -112,14 +112,24 @@ CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& program
         return result;
     }
 
+    // Without the publisher's key nothing downloaded could be trusted, so
+    // nothing is downloaded.
+    const std::string keyText = ReadUpdatePublicKey(dataFolder, programFolder);
+    const std::optional<MinisignKey> key = ParseMinisignKey(keyText);
+    if (!key) {
+        result.outcome = keyText.empty() ? CheckOutcome::NoPublicKey : CheckOutcome::BadPublicKey;
+        return result;
+    }
+
     if (onDownloadingInstaller)
         onDownloadingInstaller();
-    CheckResult installer = RunInstaller(server, dataFolder);
+    CheckResult installer = RunInstaller(server, dataFolder, *key);
     installer.earlierList = result.earlierList;
     return installer;
 }
 
-CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path& dataFolder) {
+CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path& dataFolder,
+                                      const MinisignKey& key) {
     CheckResult result;
     const fs::path installer = fs::absolute(dataFolder / kInstallerFileName);
     const DownloadResult setup = download_(server + kInstallerUrlPath, installer, INT32_MAX);
@@ -139,6 +149,10 @@ CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path&
         result.outcome = CheckOutcome::InstallerInsecure;
         return result;
     }
+    // Only the publisher's signature makes it something to run; until then
+    // it stays a file that nobody can execute.
+    if (std::optional<CheckResult> refused = CheckSignature(server, dataFolder, installer, key))
+        return *refused;
 
     std::error_code ec;
     fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
@@ -156,6 +170,56 @@ CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path&
     }
     result.outcome = CheckOutcome::InstallerStarted;
     result.error.clear();
+    return result;
+}
+
+std::optional<CheckResult> UpdateCheck::CheckSignature(const std::string& server,
+                                                       const fs::path& dataFolder,
+                                                       const fs::path& installer,
+                                                       const MinisignKey& key) {
+    CheckResult result;
+    const fs::path signatureFile = dataFolder / kSignatureFileName;
+    const DownloadResult signature =
+        download_(server + kSignatureUrlPath, signatureFile, kMaxSignatureBytes);
+    if (signature.outcome == DownloadOutcome::LocalFileError) {
+        result.outcome = CheckOutcome::InstallerNotSaved;
+        result.file = signatureFile;
+        return result;
+    }
+    if (signature.outcome == DownloadOutcome::Stopped) {
+        result.outcome = CheckOutcome::Stopped;
+        return result;
+    }
+    // An earlier signature lying in the folder says nothing about this
+    // installer: only one that arrived now counts.
+    std::optional<std::string> bytes;
+    std::error_code ec;
+    const auto size = fs::file_size(signatureFile, ec);
+    if (signature.replaced && !ec && size <= static_cast<uintmax_t>(kMaxSignatureBytes))
+        bytes = platform::ReadFileBytes(signatureFile);
+    if (!bytes) {
+        result.outcome = CheckOutcome::SignatureMissing;
+        return result;
+    }
+    switch (VerifyMinisign(installer, *bytes, key)) {
+        case SignatureCheck::Good:
+            return std::nullopt;
+        case SignatureCheck::Malformed:
+            result.outcome = CheckOutcome::SignatureMalformed;
+            break;
+        case SignatureCheck::OtherKey:
+            result.outcome = CheckOutcome::SignatureOtherKey;
+            break;
+        case SignatureCheck::FileChanged:
+            result.outcome = CheckOutcome::SignatureMismatch;
+            break;
+        case SignatureCheck::CommentChanged:
+            result.outcome = CheckOutcome::SignatureCommentChanged;
+            break;
+        case SignatureCheck::Unverifiable:
+            result.outcome = CheckOutcome::SignatureUnchecked;
+            break;
+    }
     return result;
 }
 

@@ -1,48 +1,60 @@
 #pragma once
 // The whole update check, without a window: the server from update.ini, the
 // version list, the decision against the installed version, the installer's
-// download and its start. The transfers and the start of a program come in as
-// parameters, so that tests can put their own in their place. The steps on
-// the way reach the caller through callbacks; the end comes back as an
-// outcome for the window to show.
+// download, its minisign signature and its start. The transfers and the start of a program come in
+// as parameters, so that tests can put their own in their place. The steps on the way reach the
+// caller through callbacks; the end comes back as an outcome for the window to show.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "update/Cls_DownLoad.h"
+#include "update/Minisign.h"
 
 namespace velotan::update {
 
 // How a check ended.
 enum class CheckOutcome {
-    Busy,                 // another check runs in this process; this one did nothing
-    NoServer,             // update.ini names no server; nothing was asked
-    ListNotSaved,         // update.lst could not be written (`file`)
-    Stopped,              // the user stopped a transfer
-    ListUnreadable,       // no list arrived and no earlier copy could be read
-    ListWithoutVersion,   // the list does not begin with a version number
-    UpToDate,             // the list names no newer version
-    InstallerNotSaved,    // the installer could not be written (`file`)
-    InstallerIncomplete,  // the installer did not arrive whole from a 2xx answer
-    InstallerInsecure,    // the installer came over plain http from the network
-    InstallerNotStarted,  // the installer could not be started (`file`, `error`)
-    InstallerStarted,     // the installer runs; the program ends now
+    Busy,                     // another check runs in this process; this one did nothing
+    NoServer,                 // update.ini names no server; nothing was asked
+    ListNotSaved,             // update.lst could not be written (`file`)
+    Stopped,                  // the user stopped a transfer
+    ListUnreadable,           // no list arrived and no earlier copy could be read
+    ListWithoutVersion,       // the list does not begin with a version number
+    UpToDate,                 // the list names no newer version
+    NoPublicKey,              // update.ini has no PublicKey: nothing signed can be checked
+    BadPublicKey,             // PublicKey is not a minisign public key
+    InstallerNotSaved,        // the installer could not be written (`file`)
+    InstallerIncomplete,      // the installer did not arrive whole from a 2xx answer
+    InstallerInsecure,        // the installer came over plain http from the network
+    SignatureMissing,         // no up_velotan.exe.minisig arrived
+    SignatureMalformed,       // what arrived is not a minisign signature
+    SignatureOtherKey,        // signed with another key than PublicKey
+    SignatureMismatch,        // the signature does not fit the installer
+    SignatureCommentChanged,  // the signature's trusted comment was changed
+    SignatureUnchecked,       // the installer could not be read to check it
+    InstallerNotStarted,      // the installer could not be started (`file`, `error`)
+    InstallerStarted,         // the installer runs; the program ends now
 };
 
 struct CheckResult {
     CheckOutcome outcome = CheckOutcome::Busy;
     // The list did not arrive this time; an earlier copy was read instead.
     bool earlierList = false;
-    std::filesystem::path file;  // the file a local error or a failed start concerns
-    std::string error;           // why the installer did not start
+    // The file a local error or a failed start concerns.
+    std::filesystem::path file;
+    std::string error;  // why the installer did not start
 };
 
 // The list is a line or a few; anything bigger is not one, and is neither
 // downloaded to the end nor read into memory.
 inline constexpr int32_t kMaxListBytes = 1 << 20;
+// A signature is a few lines.
+inline constexpr int32_t kMaxSignatureBytes = 1 << 16;
 // The connect time-out of the check's transfers, in milliseconds.
 inline constexpr int32_t kConnectTimeoutMs = 5000;
 
@@ -79,7 +91,13 @@ class UpdateCheck {
                     const std::filesystem::path& programFolder);
 
   private:
-    CheckResult RunInstaller(const std::string& server, const std::filesystem::path& dataFolder);
+    CheckResult RunInstaller(const std::string& server, const std::filesystem::path& dataFolder,
+                             const MinisignKey& key);
+    // Nothing when the installer's signature holds; otherwise why not.
+    std::optional<CheckResult> CheckSignature(const std::string& server,
+                                              const std::filesystem::path& dataFolder,
+                                              const std::filesystem::path& installer,
+                                              const MinisignKey& key);
 
     Download download_;
     Launcher launch_;

@@ -275,6 +275,22 @@ QString FrmUpdate::OutcomeText(const CheckResult& result) {
             return Q(kInstallerIncompleteText);
         case CheckOutcome::InstallerInsecure:
             return Q(kInstallerInsecureText);
+        case CheckOutcome::NoPublicKey:
+            return Q(kNoPublicKeyText);
+        case CheckOutcome::BadPublicKey:
+            return Q(kBadPublicKeyText);
+        case CheckOutcome::SignatureMissing:
+            return Q(kSignatureMissingText);
+        case CheckOutcome::SignatureMalformed:
+            return Q(kSignatureMalformedText);
+        case CheckOutcome::SignatureOtherKey:
+            return Q(kSignatureOtherKeyText);
+        case CheckOutcome::SignatureMismatch:
+            return Q(kSignatureMismatchText);
+        case CheckOutcome::SignatureCommentChanged:
+            return Q(kSignatureCommentText);
+        case CheckOutcome::SignatureUnchecked:
+            return Q(kSignatureUncheckedText);
         case CheckOutcome::InstallerNotStarted:
             return Q(kInstallerStartFailedText) + PathText(result.file);
         case CheckOutcome::InstallerStarted:

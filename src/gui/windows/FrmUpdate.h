@@ -39,6 +39,14 @@ inline constexpr const char16_t* kCheckStoppedText = u"已停止更新。";
 inline constexpr const char16_t* kCheckBusyText = u"另一个更新检查正在进行。";
 inline constexpr const char16_t* kInstallerIncompleteText = u"安装包未能完整下载，未安装更新。";
 inline constexpr const char16_t* kInstallerInsecureText = u"安装包并非经 https 下载，未运行。";
+inline constexpr const char16_t* kNoPublicKeyText = u"未设置公钥（update.ini 的 PublicKey）。";
+inline constexpr const char16_t* kBadPublicKeyText = u"update.ini 的 PublicKey 不是公钥。";
+inline constexpr const char16_t* kSignatureMissingText = u"安装包没有签名，未运行。";
+inline constexpr const char16_t* kSignatureMalformedText = u"安装包的签名无法识别，未运行。";
+inline constexpr const char16_t* kSignatureOtherKeyText = u"安装包不是用设定的公钥签名的，未运行。";
+inline constexpr const char16_t* kSignatureMismatchText = u"安装包与签名不符，未运行。";
+inline constexpr const char16_t* kSignatureCommentText = u"签名的可信注释被改动，未运行。";
+inline constexpr const char16_t* kSignatureUncheckedText = u"无法检查安装包的签名，未运行。";
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 

@@ -13,6 +13,7 @@
 
 #include "Version.h"
 #include "common/LoopbackServer.h"
+#include "common/MinisignTool.h"
 #include "common/TempDir.h"
 
 namespace velotan::update::test {
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+using velotan::testing::MinisignKeyPair;
 using velotan::testing::ReadBytes;
 using velotan::testing::TempDir;
 using velotan::testing::WriteBytes;
@@ -28,9 +30,15 @@ class UpdateCheckTest : public ::testing::Test {
   protected:
     void TearDown() override { server_.Stop(); }
 
-    // update.ini in the data folder naming `base`.
+    // update.ini in the data folder naming `base`, with the publisher's key.
     void Configure(const std::string& base) {
-        WriteBytes(data_ / "update.ini", "[update]\r\nServer=" + base + "\r\n");
+        WriteBytes(data_ / "update.ini", "[update]\r\nServer=" + base +
+                                             "\r\nPublicKey=" + publisher_.PublicKey() + "\r\n");
+    }
+    // The installer and the publisher's signature of it.
+    void ServeInstaller(const std::string& content, bool legacy = false) {
+        server_.ServeBytes("/sns/up_velotan.exe", content);
+        server_.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(content, legacy));
     }
     void ConfigureServer() {
         server_.Start();
@@ -72,6 +80,8 @@ class UpdateCheckTest : public ::testing::Test {
 
     TempDir data_;
     TempDir program_;
+    TempDir keys_;
+    MinisignKeyPair publisher_{keys_ / "publisher"};
     LoopbackServer server_;
     Cls_DownLoad cdf_;
     bool launchWorks_ = true;
@@ -321,7 +331,7 @@ TEST_F(UpdateCheckTest, StoppedInstallerDownloadRunsNothing) {
 TEST_F(UpdateCheckTest, UpdateFoundStartsTheInstallerAfterTheLastWord) {
     const std::string script = "#!/bin/sh\nexit 0\n";
     server_.ServeBytes("/sns/update.lst", "1.2\r\nImportant fixes\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", script);
+    ServeInstaller(script);
     ConfigureServer();
     const CheckResult result = Run();
     EXPECT_EQ(result.outcome, CheckOutcome::InstallerStarted);
@@ -338,7 +348,7 @@ TEST_F(UpdateCheckTest, UpdateFoundStartsTheInstallerAfterTheLastWord) {
 
 TEST_F(UpdateCheckTest, InstallerThatCannotStartSaysWhy) {
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "not a program at all");
+    ServeInstaller("not a program at all");
     ConfigureServer();
     launchWorks_ = false;
     const CheckResult result = Run();
@@ -346,6 +356,155 @@ TEST_F(UpdateCheckTest, InstallerThatCannotStartSaysWhy) {
     EXPECT_EQ(result.file, fs::absolute(Installer()));
     EXPECT_EQ(result.error, "no such program");
     EXPECT_THAT(steps_, ::testing::Contains("ready"));
+}
+
+// Only an installer with the publisher's signature runs, in either of
+// minisign's forms.
+TEST_F(UpdateCheckTest, ASignedInstallerRunsInBothForms) {
+    for (bool legacy : {false, true}) {
+        LoopbackServer server;
+        const std::string script = legacy ? "#!/bin/sh\n# legacy\n" : "#!/bin/sh\n";
+        server.ServeBytes("/sns/update.lst", "1.2\r\n");
+        server.ServeBytes("/sns/up_velotan.exe", script);
+        server.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(script, legacy));
+        server.Start();
+        Configure(server.Url());
+        launched_.clear();
+        EXPECT_EQ(Run().outcome, CheckOutcome::InstallerStarted) << legacy;
+        EXPECT_EQ(launched_.size(), 1u);
+        EXPECT_EQ(server.Hits("/sns/up_velotan.exe.minisig"), 1);
+        EXPECT_EQ(ReadBytes(Installer()), script);
+    }
+}
+
+// Every way a signature can fail to vouch for the installer. Each refuses
+// with its own outcome, runs nothing, and leaves the downloaded file
+// without any execute permission.
+struct Refusal {
+    const char* name;
+    // What the server holds besides the list, given the installer and the
+    // publisher's and another key pair.
+    std::function<void(LoopbackServer&, const std::string& installer,
+                       const MinisignKeyPair& publisher, const MinisignKeyPair& other)>
+        serve;
+    CheckOutcome expected;
+};
+
+class SignatureRefusalTest : public UpdateCheckTest,
+                             public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SignatureRefusalTest, RunsNothing) {
+    const std::string installer = "#!/bin/sh\necho installing\n";
+    const MinisignKeyPair other(keys_ / "other");
+    // An earlier signature of this very installer lies in the folder; only
+    // one that arrives now may count.
+    WriteBytes(data_ / "upvelotan.exe.minisig", publisher_.SignatureOf(installer));
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    GetParam().serve(server_, installer, publisher_, other);
+    ConfigureServer();
+    EXPECT_EQ(Run().outcome, GetParam().expected);
+    EXPECT_TRUE(launched_.empty());
+    EXPECT_THAT(steps_, ::testing::Not(::testing::Contains("ready")));
+    ASSERT_TRUE(fs::exists(Installer()));
+    const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    EXPECT_EQ(fs::status(Installer()).permissions() & exec, fs::perms::none);
+    ExpectNoStagedFiles();
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, SignatureRefusalTest,
+    ::testing::Values(Refusal{"ChangedInstaller",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                               publisher.SignatureOf(installer));
+                                  s.ServeBytes("/sns/up_velotan.exe", installer + "rm -rf ~\n");
+                              },
+                              CheckOutcome::SignatureMismatch},
+                      Refusal{"ChangedSignature",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                                  // The publisher's signature line of another file in the
+                                  // signature of this one.
+                                  const std::string mine = publisher.SignatureOf(installer);
+                                  const std::string theirs = publisher.SignatureOf("another file");
+                                  const auto line = [](const std::string& sig) {
+                                      const auto start = sig.find('\n') + 1;
+                                      return sig.substr(start, sig.find('\n', start) - start);
+                                  };
+                                  s.ServeBytes("/sns/up_velotan.exe", installer);
+                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                               Replaced(mine, line(mine), line(theirs)));
+                              },
+                              CheckOutcome::SignatureMismatch},
+                      Refusal{"ChangedTrustedComment",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                                  s.ServeBytes("/sns/up_velotan.exe", installer);
+                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                               Replaced(publisher.SignatureOf(installer),
+                                                        "trusted comment: velotan update",
+                                                        "trusted comment: velotan 9.9"));
+                              },
+                              CheckOutcome::SignatureCommentChanged},
+                      Refusal{"AnotherKey",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair&, const MinisignKeyPair& other) {
+                                  s.ServeBytes("/sns/up_velotan.exe", installer);
+                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                               other.SignatureOf(installer));
+                              },
+                              CheckOutcome::SignatureOtherKey},
+                      Refusal{"MissingSignature",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair&, const MinisignKeyPair&) {
+                                  s.ServeBytes("/sns/up_velotan.exe", installer);
+                                  s.ServeStatus("/sns/up_velotan.exe.minisig", 404, "Not Found");
+                              },
+                              CheckOutcome::SignatureMissing},
+                      Refusal{"NotASignature",
+                              [](LoopbackServer& s, const std::string& installer,
+                                 const MinisignKeyPair&, const MinisignKeyPair&) {
+                                  s.ServeBytes("/sns/up_velotan.exe", installer);
+                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                               "<html>maintenance</html>");
+                              },
+                              CheckOutcome::SignatureMalformed}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+// Without the publisher's key, or with something else in its place, nothing
+// downloaded could be trusted: the installer is not even fetched.
+TEST_F(UpdateCheckTest, NoUsablePublicKeyFetchesNothingToRun) {
+    WriteBytes(Installer(), "earlier installer");
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    ServeInstaller("#!/bin/sh\n");
+    server_.Start();
+    const std::pair<std::string, CheckOutcome> cases[] = {
+        {"", CheckOutcome::NoPublicKey},
+        {"PublicKey=\r\n", CheckOutcome::NoPublicKey},
+        {"PublicKey=RWQnot-a-key\r\n", CheckOutcome::BadPublicKey},
+        // The signature line is no key either.
+        {"PublicKey=" +
+             publisher_.SignatureOf("x").substr(publisher_.SignatureOf("x").find('\n') + 1, 100) +
+             "\r\n",
+         CheckOutcome::BadPublicKey},
+    };
+    for (const auto& [line, expected] : cases) {
+        WriteBytes(data_ / "update.ini", "[update]\r\nServer=" + server_.Url() + "\r\n" + line);
+        EXPECT_EQ(Run().outcome, expected) << line;
+    }
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 4);
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe.minisig"), 0);
+    EXPECT_EQ(ReadBytes(Installer()), "earlier installer");
+    EXPECT_TRUE(launched_.empty());
 }
 
 // The rule for starting what arrived: a complete 2xx answer, over https or
@@ -364,12 +523,13 @@ TEST_F(UpdateCheckTest, OnlyACompleteSecureAnswerStarts) {
         {false, 200, true, CheckOutcome::InstallerIncomplete},
     };
     Configure("https://update.example.org");
+    const std::string signature = publisher_.SignatureOf("#!/bin/sh\n");
     for (const Case& c : cases) {
         launched_.clear();
         const auto download = [&](const std::string& url, const fs::path& local, int32_t) {
             DownloadResult r;
-            if (url.ends_with("/update.lst")) {
-                WriteBytes(local, "1.2\r\n");
+            if (!url.ends_with("/up_velotan.exe")) {
+                WriteBytes(local, url.ends_with("/update.lst") ? "1.2\r\n" : signature);
                 r.outcome = DownloadOutcome::Complete;
                 r.replaced = true;
                 r.httpStatus = 200;
@@ -394,7 +554,7 @@ TEST_F(UpdateCheckTest, OnlyACompleteSecureAnswerStarts) {
 // pumps its events) asks nothing and starts nothing.
 TEST_F(UpdateCheckTest, OneCheckAtATimeInTheProcess) {
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
+    ServeInstaller("#!/bin/sh\n");
     ConfigureServer();
     Cls_DownLoad other;
     std::optional<CheckResult> inner;

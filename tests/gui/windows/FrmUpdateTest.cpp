@@ -15,6 +15,7 @@
 #include "AppFixture.h"
 #include "app/Form1.h"
 #include "common/LoopbackServer.h"
+#include "common/MinisignTool.h"
 #include "windows/WindowOpeners.h"
 
 namespace velotan::update::test {
@@ -39,11 +40,17 @@ class FrmUpdateTest : public AppFixture {
         AppFixture::TearDown();
     }
 
-    // update.ini pointing at `base`, an App, and the window as the main
-    // window's button opens it.
+    // update.ini pointing at `base` with the publisher's key, an App, and
+    // the window as the main window's button opens it.
     FrmUpdate* Open(const std::string& base) {
-        WriteBytes(Folder() / "update.ini", "[update]\r\nServer=" + base + "\r\n");
+        WriteBytes(Folder() / "update.ini", "[update]\r\nServer=" + base +
+                                                "\r\nPublicKey=" + publisher_.PublicKey() + "\r\n");
         return OpenWithoutConfiguring();
+    }
+    // The installer and the publisher's signature of it.
+    void ServeInstaller(const std::string& content) {
+        server_.ServeBytes("/sns/up_velotan.exe", content);
+        server_.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(content));
     }
     FrmUpdate* OpenWithoutConfiguring() {
         MakeApp();
@@ -65,6 +72,8 @@ class FrmUpdateTest : public AppFixture {
     // Runs `f` once the check is under way (at its first round of events).
     void DuringCheck(std::function<void()> f) { QTimer::singleShot(0, window_, std::move(f)); }
 
+    velotan::testing::TempDir keys_;
+    velotan::testing::MinisignKeyPair publisher_{keys_ / "publisher"};
     LoopbackServer server_;
     QPointer<FrmUpdate> window_;
 };
@@ -79,7 +88,11 @@ TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
     for (CheckOutcome outcome :
          {CheckOutcome::Busy, CheckOutcome::NoServer, CheckOutcome::Stopped,
           CheckOutcome::ListUnreadable, CheckOutcome::ListWithoutVersion, CheckOutcome::UpToDate,
-          CheckOutcome::InstallerIncomplete, CheckOutcome::InstallerInsecure}) {
+          CheckOutcome::InstallerIncomplete, CheckOutcome::InstallerInsecure,
+          CheckOutcome::NoPublicKey, CheckOutcome::BadPublicKey, CheckOutcome::SignatureMissing,
+          CheckOutcome::SignatureMalformed, CheckOutcome::SignatureOtherKey,
+          CheckOutcome::SignatureMismatch, CheckOutcome::SignatureCommentChanged,
+          CheckOutcome::SignatureUnchecked}) {
         for (bool earlier : {false, true}) {
             const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
             EXPECT_FALSE(text.isEmpty());
@@ -106,6 +119,14 @@ TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
          Q(kLocalFileErrorText) + QStringLiteral("/data/upvelotan.exe")},
         {{CheckOutcome::InstallerIncomplete, false, {}, {}}, Q(kInstallerIncompleteText)},
         {{CheckOutcome::InstallerInsecure, false, {}, {}}, Q(kInstallerInsecureText)},
+        {{CheckOutcome::NoPublicKey, false, {}, {}}, Q(kNoPublicKeyText)},
+        {{CheckOutcome::BadPublicKey, false, {}, {}}, Q(kBadPublicKeyText)},
+        {{CheckOutcome::SignatureMissing, false, {}, {}}, Q(kSignatureMissingText)},
+        {{CheckOutcome::SignatureMalformed, false, {}, {}}, Q(kSignatureMalformedText)},
+        {{CheckOutcome::SignatureOtherKey, false, {}, {}}, Q(kSignatureOtherKeyText)},
+        {{CheckOutcome::SignatureMismatch, false, {}, {}}, Q(kSignatureMismatchText)},
+        {{CheckOutcome::SignatureCommentChanged, false, {}, {}}, Q(kSignatureCommentText)},
+        {{CheckOutcome::SignatureUnchecked, false, {}, {}}, Q(kSignatureUncheckedText)},
         {{CheckOutcome::InstallerNotStarted, false, file, "why"},
          Q(kInstallerStartFailedText) + QStringLiteral("/data/upvelotan.exe")},
     };
@@ -291,7 +312,7 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     const fs::path marker = temp_.Path() / "installer-ran";
     const std::string script = "#!/bin/sh\necho ran > '" + marker.string() + "'\n";
     server_.ServeBytes("/sns/update.lst", "1.2\r\nImportant fixes\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", script);
+    ServeInstaller(script);
     FrmUpdate* w = OpenOnServer();
     bool installerThereAtMessage = false;
     dialogs_.onMessage = [&](const app::test::Asked&) {
@@ -315,9 +336,28 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     EXPECT_EQ(ReadBytes(marker), "ran\n");
 }
 
+// An installer that is not the one the publisher signed never runs: the
+// status line says why, nothing asks, and the program goes on.
+TEST_F(FrmUpdateTest, ChangedInstallerRunsNothingAndTheProgramGoesOn) {
+    const fs::path marker = temp_.Path() / "installer-ran";
+    const std::string signedScript = "#!/bin/sh\necho installing\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\necho ran > '" + marker.string() + "'\n");
+    server_.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(signedScript));
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(Status(), Q(kSignatureMismatchText));
+    EXPECT_TRUE(dialogs_.Messages().empty());
+    EXPECT_FALSE(app_->Ended());
+    EXPECT_TRUE(w->Command1->isEnabled());
+    EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::owner_exec, fs::perms::none);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(marker));
+}
+
 TEST_F(FrmUpdateTest, InstallerThatCannotStartSaysSoAndTheProgramGoesOn) {
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "not a program at all");
+    ServeInstaller("not a program at all");
     FrmUpdate* w = OpenOnServer();
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     const auto messages = dialogs_.Messages();
