@@ -339,7 +339,7 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
 // An installer that is not the one the publisher signed never runs: the
 // status line says why, nothing asks, and the program goes on.
 TEST_F(FrmUpdateTest, ChangedInstallerRunsNothingAndTheProgramGoesOn) {
-    const fs::path marker = temp_.Path() / "installer-ran";
+    const fs::path marker = temp_.path() / "installer-ran";
     const std::string signedScript = "#!/bin/sh\necho installing\n";
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
     server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\necho ran > '" + marker.string() + "'\n");
