@@ -574,7 +574,7 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
             RaiseStatus(kStopped);
         } else {
             result_.outcome = DownloadOutcome::NotOpened;
-            result_.error = t.rejected ? t.error : curlError();
+            result_.error = (t.rejected || t.idle) ? t.error : curlError();
             RaiseStatus(kNotOpened);
         }
         closeSession();

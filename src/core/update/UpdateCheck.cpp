@@ -38,14 +38,14 @@ std::u16string InstalledVersion() {
     return std::u16string(kVersionText.begin(), kVersionText.end());
 }
 
-// The list as it lies in the data folder now; nothing when it is missing,
-// unreadable, or too big to be one.
-std::optional<std::string> ReadList(const fs::path& listFile) {
+// A downloaded list or signature as it lies in the data folder now; nothing
+// when it is missing, unreadable, or too big to be one.
+std::optional<std::string> ReadSmallFile(const fs::path& file, int32_t maxBytes) {
     std::error_code ec;
-    const auto size = fs::file_size(listFile, ec);
-    if (ec || size > static_cast<uintmax_t>(kMaxListBytes))
+    const auto size = fs::file_size(file, ec);
+    if (ec || size > static_cast<uintmax_t>(maxBytes))
         return std::nullopt;
-    return platform::ReadFileBytes(listFile);
+    return platform::ReadFileBytes(file);
 }
 
 }  // namespace
@@ -95,7 +95,7 @@ CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& program
 
     // An earlier copy stands in for a list that did not arrive this time.
     result.earlierList = !list.replaced;
-    const std::optional<std::string> bytes = ReadList(listFile);
+    const std::optional<std::string> bytes = ReadSmallFile(listFile, kMaxListBytes);
     if (!bytes) {
         result.outcome = CheckOutcome::ListUnreadable;
         return result;
@@ -192,11 +192,8 @@ std::optional<CheckResult> UpdateCheck::CheckSignature(const std::string& server
     }
     // An earlier signature lying in the folder says nothing about this
     // installer: only one that arrived now counts.
-    std::optional<std::string> bytes;
-    std::error_code ec;
-    const auto size = fs::file_size(signatureFile, ec);
-    if (signature.replaced && !ec && size <= static_cast<uintmax_t>(kMaxSignatureBytes))
-        bytes = platform::ReadFileBytes(signatureFile);
+    const std::optional<std::string> bytes =
+        signature.replaced ? ReadSmallFile(signatureFile, kMaxSignatureBytes) : std::nullopt;
     if (!bytes) {
         result.outcome = CheckOutcome::SignatureMissing;
         return result;
