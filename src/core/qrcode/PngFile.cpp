@@ -68,10 +68,14 @@ bool WritePng(const std::filesystem::path& path, const QrPicture& picture, std::
     const auto png = EncodePng(picture);
     if (!png) {
         if (error)
-            *error = "the picture could not be compressed";
+            *error = picture.width > 0 ? "the picture could not be compressed" : "no picture";
         return false;
     }
     return platform::WriteFileAtomic(path, *png, 0644, error);
+}
+
+bool WriteQrPng(const std::filesystem::path& path, const QrMatrix& matrix, std::string* error) {
+    return WritePng(path, RenderQr(matrix, kFilePixelsPerModule), error);
 }
 
 }  // namespace velotan::qrcode

@@ -18,4 +18,12 @@ std::optional<std::string> EncodePng(const QrPicture& picture);
 bool WritePng(const std::filesystem::path& path, const QrPicture& picture,
               std::string* error = nullptr);
 
+// Module size of a code saved as a file: large enough to print or to post
+// as a picture and still be read.
+inline constexpr int kFilePixelsPerModule = 8;
+
+// The code drawn with kFilePixelsPerModule and written as WritePng does.
+bool WriteQrPng(const std::filesystem::path& path, const QrMatrix& matrix,
+                std::string* error = nullptr);
+
 }  // namespace velotan::qrcode
