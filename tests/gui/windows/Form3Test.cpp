@@ -11,6 +11,7 @@
 #include "cipher/Cipher.h"
 #include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
+#include "common/ChildProcess.h"
 #include "windows/Form3.h"
 
 namespace velotan::windows::test {
@@ -336,6 +337,22 @@ TEST_F(Form3Test, AWholePostPastedIntoTheCipherBoxGoesApartAndDecodes) {
     window_->txtText4->setText(QStringLiteral("3"));
     Decode();
     EXPECT_EQ(Editor()->Text(), plain);
+}
+
+TEST_F(Form3Test, APostFromTheCommandLineToolDecodesBackToTheMood) {
+    const std::string mood = "今天下雨了，“没关系”。\r\n明天见！";
+    Main();
+    const velotan::testing::ProgramRun sent =
+        velotan::testing::RunProgram({VELOTAN_CLI, "encrypt", "--share", "--keys", "9,21",
+                                      "--program-folder", Folder().string()},
+                                     mood);
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    ASSERT_TRUE(Open());
+    Paste(window_->txtText1, QString::fromStdString(sent.out));
+    window_->txtText3->setText(QStringLiteral("9"));
+    window_->txtText4->setText(QStringLiteral("21"));
+    Decode();
+    EXPECT_EQ(Editor()->Text(), QString::fromStdString(mood));
 }
 
 TEST_F(Form3Test, PostsWithEitherColonAndAnyLineEndsGoApart) {
