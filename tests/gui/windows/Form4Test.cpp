@@ -56,7 +56,7 @@ class Form4Test : public WindowsFixture {
         const QImage picture = window_->picQrCode->Picture(ratio);
         if (picture.isNull())
             return std::nullopt;
-        const fs::path file = temp_.Path() / "shown.png";
+        const fs::path file = temp_.path() / "shown.png";
         EXPECT_TRUE(picture.save(QPath(file), "PNG"));
         return velotan::testing::ReadQrCode(file);
     }
@@ -353,7 +353,7 @@ TEST_F(Form4Test, TheCodeShownReadsAsTheShareTextAtOneAndTwoDevicePixelsPerPixel
     // What is on the screen reads too.
     window_->show();
     ProcessEvents();
-    const fs::path grabbed = temp_.Path() / "grabbed.png";
+    const fs::path grabbed = temp_.path() / "grabbed.png";
     ASSERT_TRUE(window_->picQrCode->grab().save(QPath(grabbed), "PNG"));
     EXPECT_EQ(velotan::testing::ReadQrCode(grabbed), ShareUtf8());
 }
@@ -396,7 +396,7 @@ TEST_F(Form4Test, SaveQrCodeWritesAPngThatReadsAsTheShareText) {
     Editor()->SetText(QStringLiteral("今天很好"));
     Click(main_, "cmdEncrypt");
     ASSERT_TRUE(Open());
-    const fs::path file = temp_.Path() / "mood.png";
+    const fs::path file = temp_.path() / "mood.png";
     dialogs_.fileAnswers = {QPath(file)};
     Click(window_, "cmdSaveQrCode");
     ASSERT_EQ(dialogs_.asked.size(), 1u);
@@ -407,10 +407,10 @@ TEST_F(Form4Test, SaveQrCodeWritesAPngThatReadsAsTheShareText) {
     EXPECT_EQ(window_->lblStatus->text(), QStringLiteral("二维码已保存"));
 
     // A name without an ending becomes a .png file.
-    dialogs_.fileAnswers = {QPath(temp_.Path() / "plain")};
+    dialogs_.fileAnswers = {QPath(temp_.path() / "plain")};
     Click(window_, "cmdSaveQrCode");
-    EXPECT_EQ(velotan::testing::ReadQrCode(temp_.Path() / "plain.png"), ShareUtf8());
-    EXPECT_FALSE(fs::exists(temp_.Path() / "plain"));
+    EXPECT_EQ(velotan::testing::ReadQrCode(temp_.path() / "plain.png"), ShareUtf8());
+    EXPECT_FALSE(fs::exists(temp_.path() / "plain"));
 
     // Cancelled: nothing written, nothing said.
     dialogs_.asked.clear();
@@ -419,7 +419,7 @@ TEST_F(Form4Test, SaveQrCodeWritesAPngThatReadsAsTheShareText) {
     EXPECT_TRUE(dialogs_.Messages().empty());
 
     // A folder that is not there: an error, and the window stays.
-    dialogs_.fileAnswers = {QPath(temp_.Path() / "missing" / "mood.png")};
+    dialogs_.fileAnswers = {QPath(temp_.path() / "missing" / "mood.png")};
     Click(window_, "cmdSaveQrCode");
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("错误"));
