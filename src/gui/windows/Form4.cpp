@@ -87,8 +87,8 @@ Form4::Form4(app::App& app) : app_(app) {
     picQrCode->setObjectName(QStringLiteral("picQrCode"));
     picQrCode->setAccessibleName(QStringLiteral("二维码"));
     picQrCode->setGeometry(TwipsRect(120, 300, 3600, 3600));
-    auto* cmdCopy = AddButton(Frame2, u"复制", "cmdCopy", 3960, 300, 1335);
-    auto* cmdSaveQrCode = AddButton(Frame2, u"保存二维码", "cmdSaveQrCode", 3960, 780, 1335);
+    cmdCopy = AddButton(Frame2, u"复制", "cmdCopy", 3960, 300, 1335);
+    cmdSaveQrCode = AddButton(Frame2, u"保存二维码", "cmdSaveQrCode", 3960, 780, 1335);
     lblStatus = new QLabel(Frame2);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setGeometry(TwipsRect(3960, 1260, 1335, 600));
@@ -174,8 +174,8 @@ void Form4::ShowQrCode() {
             picQrCode->SetNote(QStringLiteral("二维码没能生成：内存不足。"));
             break;
     }
-    findChild<QPushButton*>(QStringLiteral("cmdCopy"))->setEnabled(!ShareText_.empty());
-    findChild<QPushButton*>(QStringLiteral("cmdSaveQrCode"))->setEnabled(picQrCode->HasCode());
+    cmdCopy->setEnabled(!ShareText_.empty());
+    cmdSaveQrCode->setEnabled(picQrCode->HasCode());
     lblStatus->clear();
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/Skin.h"
-#include "qrcode/QrCode.h"
 
 class QGroupBox;
 class QLabel;
@@ -36,6 +35,8 @@ class Form4 : public QWidget {
     QPlainTextEdit* lblToShare = nullptr;
     // The share text's QR code, or a note where there can be none.
     QrCodeView* picQrCode = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdSaveQrCode = nullptr;
     // A quiet word on what 复制 and 保存二维码 did.
     QLabel* lblStatus = nullptr;
 
