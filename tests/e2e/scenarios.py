@@ -5,6 +5,8 @@ files on disk as well as against the screen."""
 import http.server
 import json
 import os
+import shutil
+import subprocess
 import threading
 import time
 import urllib.parse
@@ -337,17 +339,37 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def minisign(*args):
+    """Runs the publisher's signing tool, minisign, to its end."""
+    program = shutil.which("minisign")
+    assert program, "minisign is missing (scripts/setup installs it)"
+    result = subprocess.run([program] + list(args), stdin=subprocess.DEVNULL,
+                            capture_output=True, timeout=60)
+    assert result.returncode == 0, "minisign %s failed: %s" % (
+        args[0], result.stderr.decode("utf-8", "replace"))
+
+
 def publish_update(case, server_folder, server_url, installer):
-    """Puts version 9.9 and, unless `installer` is None, its installer on the
-    update server, and names the server in the program's update.ini. The one
-    place that prepares what the program needs to trust an installer."""
+    """Puts version 9.9 on the update server with, unless `installer` is None,
+    its installer signed by a new publisher key, and names the server and the
+    key in the program's update.ini: the one place that prepares what the
+    program needs to trust an installer."""
     sns = os.path.join(server_folder, "sns")
     os.makedirs(sns, exist_ok=True)
     write_cp936(os.path.join(sns, "update.lst"), "9.9\n")
+    keys = case.folder("publisher")
+    public_file = os.path.join(keys, "minisign.pub")
+    secret_file = os.path.join(keys, "minisign.key")
+    minisign("-G", "-W", "-p", public_file, "-s", secret_file)
+    # The second line of the public key file is the key itself.
+    public_key = open(public_file).read().splitlines()[1].strip()
     if installer is not None:
-        with open(os.path.join(sns, "up_velotan.exe"), "w") as f:
+        setup = os.path.join(sns, "up_velotan.exe")
+        with open(setup, "w") as f:
             f.write(installer)
-    write_cp936(case.path("update.ini"), "[update]\nServer=%s\n" % server_url)
+        minisign("-S", "-s", secret_file, "-m", setup, "-t", "velotan update")
+    write_cp936(case.path("update.ini"),
+                "[update]\nServer=%s\nPublicKey=%s\n" % (server_url, public_key))
 
 
 def open_update_window(program):

@@ -137,9 +137,11 @@ TEST_F(WindowsAccessibilityTest, ShareWindowNamesTheTextByItsHeading) {
     QWidget* shown = Find<QWidget>(window, "lblToShare");
     EXPECT_EQ(AccessibleName(shown), QStringLiteral("这是您即将要分享的心情："));
     EXPECT_EQ(UnnamedFocusable(window), QStringList());
-    // The text sits above the buttons; the window opens on the first button.
-    EXPECT_EQ(TabWalk(shown, 6), QStringList({"lblToShare", "Command1", "Command2", "Command3",
-                                              "Command4", "Command5", "lblToShare"}));
+    // The text sits above the buttons, the copy and QR code buttons below
+    // them; the window opens on the first network button.
+    EXPECT_EQ(TabWalk(shown, 8),
+              QStringList({"lblToShare", "Command1", "Command2", "Command3", "Command4", "Command5",
+                           "cmdCopy", "cmdSaveQrCode", "lblToShare"}));
 }
 
 TEST_F(WindowsAccessibilityTest, AboutBoxNamesEachFrameByItsOwnTitle) {
