@@ -15,6 +15,7 @@
 #include "app/WindowFonts.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ShareAddress.h"
+#include "cipher/SharePost.h"
 
 namespace velotan::windows {
 namespace {
@@ -97,7 +98,7 @@ void Form4::Form_Load() {
     // to: after a load or a decode ResultText holds a plain text, which must
     // not be posted as if it were encrypted.
     if (!engine.ResultText.empty() && engine.ResultText == state.LastCipherText) {
-        ShareText_ = u"心情：" + engine.ResultText + u"解密钥匙：" + engine.CodeTable;
+        ShareText_ = cipher::ComposeShareText(engine.ResultText, engine.CodeTable);
     } else if (const app::Form1* main = app_.MainWindow(); main && !main->Unloaded()) {
         ShareText_ = main->txtText1->Text16();
     }
