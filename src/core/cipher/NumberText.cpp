@@ -168,4 +168,11 @@ std::optional<int64_t> WholeNumber(std::u16string_view text) {
     return static_cast<int64_t>(RoundHalfEven(v));
 }
 
+std::optional<int16_t> KeyNumber(std::u16string_view text) {
+    const auto value = WholeNumber(text);
+    if (!value || *value < INT16_MIN || *value > INT16_MAX)
+        return std::nullopt;
+    return static_cast<int16_t>(*value);
+}
+
 }  // namespace velotan::cipher
