@@ -74,6 +74,7 @@
   }
 
   function decode() {
+    var started = performance.now();
     var required = [
       [box.cipher, '请输入密文！'],
       [box.table, '请输入随机码表！'],
@@ -87,7 +88,6 @@
     }
     var keys = readKeys('decode');
     if (!keys) return;
-    var started = performance.now();
     box.plain.textContent = core.decrypt(box.cipher.value, box.table.value, keys[0], keys[1]);
     box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     tell('decode', '解码操作完成！', true);
