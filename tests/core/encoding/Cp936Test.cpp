@@ -180,7 +180,8 @@ TEST(Cp936Table, EveryBmpCharacterAgreesWithIconv) {
                                   : static_cast<int16_t>(static_cast<uint16_t>(
                                         static_cast<unsigned char>(expected[0]) << 8 |
                                         static_cast<unsigned char>(expected[1])));
-        ASSERT_EQ(AnsiValues(one), std::vector<int16_t>{value}) << std::hex << static_cast<unsigned>(u);
+        ASSERT_EQ(AnsiValues(one), std::vector<int16_t>{value})
+            << std::hex << static_cast<unsigned>(u);
         if (expected != "?" || c == u'?') {
             ASSERT_EQ(FromCp936(expected), one) << std::hex << static_cast<unsigned>(u);
         }
