@@ -29,10 +29,17 @@ std::u16string_view Text(const char16_t* text, int length) {
                       : std::u16string_view();
 }
 
-// The browser's cryptographic source (crypto.getRandomValues; node has the
-// same object).
-EM_JS(void, FillRandom, (uint8_t * buffer, int size),
-      { crypto.getRandomValues(HEAPU8.subarray(buffer, buffer + size)); });
+// The browser's cryptographic source, crypto.getRandomValues. Node has the
+// same object as a global only from version 19 (Debian 12 has 18), and
+// always as require('crypto').webcrypto.
+// clang-format off (JavaScript inside)
+EM_JS(void, FillRandom, (uint8_t * buffer, int size), {
+    var source = typeof crypto === 'object' && crypto.getRandomValues
+                     ? crypto
+                     : require('crypto').webcrypto;
+    source.getRandomValues(HEAPU8.subarray(buffer, buffer + size));
+});
+// clang-format on
 
 // Offsets 1 to 26, uniform: bytes from 234 up (26 * 9) are drawn again.
 class CryptoOffsets {
