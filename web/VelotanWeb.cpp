@@ -32,7 +32,7 @@ std::u16string_view Text(const char16_t* text, int length) {
 // The browser's cryptographic source, crypto.getRandomValues. Node has the
 // same object as a global only from version 19 (Debian 12 has 18), and
 // always as require('crypto').webcrypto.
-// clang-format off (JavaScript inside)
+// clang-format off
 EM_JS(void, FillRandom, (uint8_t * buffer, int size), {
     var source = typeof crypto === 'object' && crypto.getRandomValues
                      ? crypto
