@@ -9,6 +9,7 @@
 #include "app/Skin.h"
 
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -20,6 +21,9 @@ namespace velotan::windows {
 
 inline constexpr const char16_t* kForm4Caption = u"分享心情";
 inline constexpr const char16_t* kNothingToShareMessage = u"没有心情可供分享，请确认！";
+inline constexpr const char16_t* kCopiedNote = u"已复制到剪贴板";
+
+class QrCodeView;
 
 class Form4 : public QWidget {
     Q_OBJECT
@@ -29,6 +33,12 @@ class Form4 : public QWidget {
     // Shows the share text; selectable, so the user can copy it, and wrapped
     // inside its fixed place however long the text is.
     QPlainTextEdit* lblToShare = nullptr;
+    // The share text's QR code, or a note where there can be none.
+    QrCodeView* picQrCode = nullptr;
+    QPushButton* cmdCopy = nullptr;
+    QPushButton* cmdSaveQrCode = nullptr;
+    // A quiet word on what 复制 and 保存二维码 did.
+    QLabel* lblStatus = nullptr;
 
     void Form_Load();
     void Command1_Click();
@@ -36,6 +46,10 @@ class Form4 : public QWidget {
     void Command3_Click();
     void Command4_Click();
     void Command5_Click();
+    // Puts the share text, as the network buttons post it, on the clipboard.
+    void cmdCopy_Click();
+    // Saves the QR code as a PNG file chosen in the save dialog.
+    void cmdSaveQrCode_Click();
 
     const std::u16string& ShareText() const { return ShareText_; }
     // True once the window has closed; it is deleted soon after.
@@ -48,6 +62,7 @@ class Form4 : public QWidget {
     QPushButton* AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
                            int top, int width);
     void Share(const char* endpoint, const char16_t* network);
+    void ShowQrCode();
 
     app::App& app_;
     app::Skin Skin1;
