@@ -113,9 +113,8 @@ bool Form3::PastePost(const QString& text) {
 }
 
 std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
-    const auto value = cipher::WholeNumber(box->text().toStdU16String());
-    if (value && *value >= INT16_MIN && *value <= INT16_MAX)
-        return static_cast<int16_t>(*value);
+    if (const auto value = cipher::KeyNumber(box->text().toStdU16String()))
+        return value;
     app_.Dlg().Show(Q(name) + QStringLiteral("必须是 -32768 到 32767 之间的整数，请重新输入！"),
                     MsgStyle::kOkOnly, QStringLiteral("提示"));
     box->setFocus();
