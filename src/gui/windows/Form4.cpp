@@ -1,15 +1,12 @@
 #include "Form4.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextOption>
 
 #include "app/App.h"
-#include "app/Form1.h"
 #include "app/QtText.h"
-#include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WebSites.h"
 #include "app/WindowFonts.h"
@@ -26,11 +23,8 @@ using app::Q;
 
 }  // namespace
 
-Form4::Form4(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("Form4"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setWindowTitle(Q(kForm4Caption));
-    setFont(app::ProgramFont());
     setFixedSize(app::TwipsSize(5655, 2295));
 
     auto* SkinLabel1 = new app::SkinLabel(QStringLiteral("这是您即将要分享的心情："),
@@ -89,7 +83,7 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 }
 
 void Form4::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     const cipher::ModEncrypt& engine = app_.Cipher();
     ShareText_.clear();
     // The code table is published only beside the cipher text it belongs
@@ -97,8 +91,8 @@ void Form4::Form_Load() {
     // not be posted as if it were encrypted.
     if (engine.HoldsCipherText()) {
         ShareText_ = u"心情：" + engine.ResultText + u"解密钥匙：" + engine.CodeTable;
-    } else if (const app::Form1* main = app_.MainWindow(); main && !main->Unloaded()) {
-        ShareText_ = main->txtText1->Text16();
+    } else {
+        ShareText_ = app_.EditorText();
     }
     if (!ShareText_.empty()) {
         QString shown = QString::fromStdU16String(ShareText_);
@@ -137,11 +131,6 @@ void Form4::Command4_Click() {
 
 void Form4::Command5_Click() {
     close();
-}
-
-void Form4::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
 }
 
 }  // namespace velotan::windows

@@ -1,12 +1,9 @@
 #pragma once
-// The share window: the mood to post, composed once when the window opens,
-// and one button per network that opens the network's share page with it in
-// the browser. Nothing is sent by the program itself.
+// Form4, the share window: posts the current mood on a social network through the browser.
 
-#include <QWidget>
 #include <string>
 
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 
 class QGroupBox;
 class QPlainTextEdit;
@@ -21,7 +18,9 @@ namespace velotan::windows {
 inline constexpr const char16_t* kForm4Caption = u"分享心情";
 inline constexpr const char16_t* kNothingToShareMessage = u"没有心情可供分享，请确认！";
 
-class Form4 : public QWidget {
+// The mood to post is composed once, when the window opens; each network's
+// button opens its share page with it. Nothing is sent by the program itself.
+class Form4 : public app::WindowFrame {
     Q_OBJECT
   public:
     explicit Form4(app::App& app);
@@ -38,21 +37,13 @@ class Form4 : public QWidget {
     void Command5_Click();
 
     const std::u16string& ShareText() const { return ShareText_; }
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     QPushButton* AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
                            int top, int width);
     void Share(const char* endpoint, const char16_t* network);
 
-    app::App& app_;
-    app::Skin Skin1;
     std::u16string ShareText_;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::windows

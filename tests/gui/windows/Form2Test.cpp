@@ -292,14 +292,10 @@ TEST_F(Form2Test, RejectedImportAnswersLeaveTheKeysAndTheKeyFile) {
         {{QStringLiteral("   ")}, 1, 0},
         {{QStringLiteral("12"), cancel}, 2, 0},
         {{QStringLiteral("12"), QString()}, 2, 0},
+        // Which answers are keys is the key reader's business (KeyNumberTest).
         {{QStringLiteral("abc")}, 1, 1},
-        {{QStringLiteral("0")}, 1, 1},
         {{QStringLiteral("256")}, 1, 1},
-        {{QStringLiteral("-3")}, 1, 1},
-        {{QStringLiteral("12.5")}, 1, 1},
-        {{QStringLiteral("99999999999")}, 1, 1},
         {{QStringLiteral("12"), QStringLiteral("300")}, 2, 1},
-        {{QStringLiteral("12"), QStringLiteral("七")}, 2, 1},
     };
     WriteKeyFile("3UGA4");
     ASSERT_NE(OpenFromMainWindow(), nullptr);
