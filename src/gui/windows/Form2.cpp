@@ -316,6 +316,11 @@ void Form2::Command1_Click() {
                                  "settings.ini 没有更改。")
                       .arg(root));
             return;
+        case RootCheck::NoSuchDrive:
+            Error(QStringLiteral("“%1”不能作为盘符：盘符只能是 D 到 Z 之间的字母。\r\n"
+                                 "settings.ini 没有更改。")
+                      .arg(root));
+            return;
         case RootCheck::TooLong:
             Error(
                 QStringLiteral("路径过长：settings.ini 只能保存 127 个字节的位置"

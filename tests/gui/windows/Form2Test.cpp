@@ -378,6 +378,18 @@ TEST_F(Form2Test, CancelledOrRejectedRelocationWritesNothing) {
         EXPECT_EQ(dialogs_.Messages().size(), c.errors) << what;
         EXPECT_EQ(Errors().size(), c.errors) << what;
     }
+    // Drives get the letters D to Z only; keys sent to A, B or C could never
+    // be found again. The message names the letters a drive can have.
+    for (const char* letter : {"A", "B", "C", "c"}) {
+        dialogs_.asked.clear();
+        dialogs_.inputAnswers = {QString::fromLatin1(letter)};
+        Click("Command1");
+        EXPECT_EQ(SettingsIni(), before) << letter;
+        ASSERT_EQ(dialogs_.Messages().size(), 1u) << letter;
+        ASSERT_EQ(Errors().size(), 1u) << letter;
+        EXPECT_TRUE(Errors()[0].text.contains(QStringLiteral("D 到 Z"))) << letter;
+        EXPECT_TRUE(Errors()[0].text.contains(QString::fromLatin1(letter))) << letter;
+    }
 }
 
 TEST_F(Form2Test, FailedSettingsWriteIsReportedAndTheOldFileStays) {
