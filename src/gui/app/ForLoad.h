@@ -30,8 +30,8 @@ inline constexpr const char16_t* kUnstorablePasswordMessage =
 inline constexpr const char16_t* kFirstPasswordMessage =
     u"口令已更改，新口令在下一次登录时生效！现将关闭程序以生效。";
 
-// The program starts with it. The password lives Base64-encoded in the
-// password database.
+// The program starts with it. The password database holds a salted hash of
+// the password, never the password itself.
 class ForLoad : public WindowFrame {
     Q_OBJECT
   public:
@@ -40,7 +40,6 @@ class ForLoad : public WindowFrame {
 
     // TextPass(0) login, TextPass(1) new password, TextPass(2) repeated.
     std::array<QLineEdit*, 3> TextPass{};
-    QLineEdit* Text1 = nullptr;
 
     // Skin, draw, connect, read the stored password.
     void Form_Load();
@@ -62,6 +61,7 @@ class ForLoad : public WindowFrame {
     void EXT();
     void LoginConfirm();
     void PasswordConfirm();
+    void UpgradeStoredValue(const std::u16string& password);
     void DatabaseFailed();
     void Inform(const char16_t* text, int icon, const char16_t* title);
 
@@ -73,7 +73,9 @@ class ForLoad : public WindowFrame {
     QPushButton* CommandNo = nullptr;
 
     passworddb::PasswordDatabase DbConnection;
-    std::u16string StoredPassword;
+    // 口令 as read from the database: empty (no password), a hash, or the
+    // Base64 form earlier versions stored.
+    std::string StoredValue;
     encoding::Class1 PasswordCodec;
     QPointer<QWidget> settingsWindow_;
 };

@@ -9,6 +9,7 @@
 #include "app/Twips.h"
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
+#include "cipher/SharePost.h"
 
 namespace velotan::windows {
 namespace {
@@ -41,6 +42,9 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     // Cipher texts hold no tabs; Tab walks the boxes in order instead.
     txtText1->setTabChangesFocus(true);
     txtText2->setTabChangesFocus(true);
+    // Readers copy whole posts off a page; the window takes them apart.
+    txtText1->PasteHandler = [this](const QString& text) { return PastePost(text); };
+    txtText2->PasteHandler = [this](const QString& text) { return PastePost(text); };
 
     auto keyBox = [this](const char* name, int top) {
         auto* box = new QLineEdit(this);
@@ -84,6 +88,17 @@ void Form3::ClearInputs() {
     txtText2->SetText(QString());
     txtText3->setText(QString());
     txtText4->setText(QString());
+}
+
+bool Form3::PastePost(const QString& text) {
+    const auto parts = cipher::SplitPost(text.toStdU16String());
+    if (!parts)
+        return false;
+    txtText1->SetText16(parts->cipherText);
+    txtText2->SetText16(parts->codeTable);
+    // What is left to do is typing the sender's keys.
+    txtText3->setFocus();
+    return true;
 }
 
 std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {

@@ -42,6 +42,9 @@ class Form3 : public app::WindowFrame {
 
   private:
     void ClearInputs();
+    // A whole post pasted into the cipher or table box goes apart into both
+    // boxes; false, and the paste goes on as usual, for any other text.
+    bool PastePost(const QString& text);
     // The key in a key box, or nullopt (and the user told) when its text is
     // not a whole number in the 16-bit range.
     std::optional<int16_t> KeyOf(QLineEdit* box, const char16_t* name);

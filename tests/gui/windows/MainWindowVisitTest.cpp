@@ -32,7 +32,7 @@ class MainWindowVisitTest : public WindowsFixture, public ::testing::WithParamIn
         // registry: an empty one of the test's own.
         hadXdg_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
         oldXdg_ = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", (temp_.Path() / "xdg").c_str());
+        qputenv("XDG_DATA_HOME", (temp_.path() / "xdg").c_str());
     }
     void TearDown() override {
         WindowsFixture::TearDown();
