@@ -13,6 +13,7 @@
 
 #include "SymbolFile.h"
 #include "cipher/Cipher.h"
+#include "cipher/KeyNumber.h"
 #include "cipher/NumberText.h"
 #include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
@@ -86,7 +87,7 @@ EMSCRIPTEN_KEEPALIVE int velotan_split_post(const char16_t* post, int length) {
 
 // A typed key as the decode window reads it, or INT_MIN when it is none.
 EMSCRIPTEN_KEEPALIVE int velotan_key_number(const char16_t* text, int length) {
-    const auto key = cipher::KeyNumber(Text(text, length));
+    const auto key = cipher::ParseKeyNumber(Text(text, length), cipher::KeyForm::SendersKey);
     return key ? *key : INT_MIN;
 }
 

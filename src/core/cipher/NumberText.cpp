@@ -38,7 +38,7 @@ double ReadDouble(const std::string& num) {
 }
 
 bool IsBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
+    return IsBlank(c, Blanks::WithLineFeed);
 }
 bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
@@ -106,6 +106,14 @@ std::string Collect(std::u16string_view text, size_t& end) {
 
 }  // namespace
 
+std::u16string_view TrimBlanks(std::u16string_view text, Blanks set) {
+    while (!text.empty() && IsBlank(text.front(), set))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back(), set))
+        text.remove_suffix(1);
+    return text;
+}
+
 double LeadingNumber(std::u16string_view text) {
     // Fast path: plain digits, the form every cipher element takes.
     if (!text.empty() && text.size() <= 15) {
@@ -166,13 +174,6 @@ std::optional<int64_t> WholeNumber(std::u16string_view text) {
     if (!std::isfinite(v) || std::fabs(v) > 9e15)
         return std::nullopt;
     return static_cast<int64_t>(RoundHalfEven(v));
-}
-
-std::optional<int16_t> KeyNumber(std::u16string_view text) {
-    const auto value = WholeNumber(text);
-    if (!value || *value < INT16_MIN || *value > INT16_MAX)
-        return std::nullopt;
-    return static_cast<int16_t>(*value);
 }
 
 }  // namespace velotan::cipher

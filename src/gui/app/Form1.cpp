@@ -1,6 +1,5 @@
 #include "Form1.h"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -9,14 +8,13 @@
 #include <QTimer>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "App.h"
-#include "FontSettings.h"
 #include "OleColor.h"
 #include "TextBox.h"
 #include "Twips.h"
 #include "WebSites.h"
-#include "WindowFonts.h"
 #include "app/QtText.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
@@ -31,27 +29,15 @@ namespace fs = std::filesystem;
 using platform::MsgStyle;
 
 constexpr int kTimerInterval = 60000;
-constexpr const char* kFirstRunMarker = "first";
 
 fs::path PathOf(const QString& text) {
     return fs::path(QFile::encodeName(text).toStdString());
 }
 
-QString PathText(const fs::path& path) {
-    return QFile::decodeName(path.string().c_str());
-}
-
-QString ReasonText(const std::string& reason) {
-    return QString::fromLocal8Bit(reason);
-}
-
 }  // namespace
 
-Form1::Form1(App& app) : app_(app), state_(app.MainState()) {
-    setObjectName(QStringLiteral("Form1"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form1::Form1(App& app) : WindowFrame(app, "Form1"), state_(app.MainState()) {
     setWindowTitle(Q(kForm1Caption));
-    setFont(ProgramFont());
     setFixedSize(TwipsSize(11160, 6450));
 
     // The button column, from the top.
@@ -97,6 +83,7 @@ Form1::Form1(App& app) : app_(app), state_(app.MainState()) {
     connect(Command2, &QPushButton::clicked, this, [this] { OpenInstead(AppWindow::Update); });
     connect(txtText1, &QPlainTextEdit::textChanged, this, &Form1::txtText1_Change);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&app_.EditorFont(), &EditorFontSettings::Changed, this, &Form1::ApplyEditorFont);
     Timer1->start();
 }
 
@@ -107,12 +94,8 @@ QPushButton* Form1::AddButton(const char16_t* caption, const char* name, int top
     return button;
 }
 
-void Form1::Error(const QString& text) {
-    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
-}
-
 void Form1::Form_Load() {
-    ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
 
     // The configured key store is read before the first-run keys are made, so
     // that they land in it rather than wherever the drive scan points.
@@ -120,37 +103,39 @@ void Form1::Form_Load() {
     if (!keyChar.empty())
         state_.USBNAME = keyChar;
 
-    // Once per start: coming back from the settings window must not
-    // replace keys that were just made or imported there.
-    const fs::path marker = app_.DataFolder() / kFirstRunMarker;
-    const bool firstLoad = !state_.FirstRunChecked;
-    state_.FirstRunChecked = true;
-    if (firstLoad && platform::IsOrdinaryFile(marker)) {
-        // The marker goes only once the keys are in force and kept;
-        // otherwise the next start tries again.
-        if (app_.Cipher().FirstRunKeys(state_.USBNAME)) {
-            std::error_code ec;
-            fs::remove(marker, ec);
-            if (ec) {
-                Error(QStringLiteral("无法删除首次运行标记文件：\r\n") + PathText(marker) +
-                      QStringLiteral("\r\n下次启动时将重新生成密钥。请手动删除该文件。"));
-            }
-        }
-    }
-
+    app_.Cipher().CheckFirstRun(state_.USBNAME);
     app_.Cipher().LoadKeys(state_.USBNAME);
     LoadFontSettings();
     state_.LastLength = 0;
+
+    // What was typed before a visit to the settings or update window.
+    if (!state_.KeptEditorText.empty())
+        txtText1->SetText16(std::exchange(state_.KeptEditorText, {}));
 }
 
 void Form1::LoadFontSettings() {
-    const FontIniValues values = ReadFontIni(app_.DataFolder());
-    txtText1->setFont(WithFontIni(txtText1->font(), values));
-    if (values.color) {
+    // The change reaches the editor through ApplyEditorFont.
+    app_.EditorFont().Load(app_.DataFolder());
+}
+
+void Form1::ApplyEditorFont() {
+    const EditorFontSettings& settings = app_.EditorFont();
+    txtText1->setFont(settings.Font());
+    if (const auto color = settings.Color()) {
         QPalette palette = txtText1->palette();
-        palette.setColor(QPalette::Text, FromOleColor(*values.color));
+        palette.setColor(QPalette::Text, FromOleColor(*color));
         txtText1->setPalette(palette);
+    } else {
+        txtText1->setPalette(QPalette());  // the designed colour: nothing of its own
     }
+}
+
+std::u16string Form1::EditorText() const {
+    return txtText1->Text16();
+}
+
+void Form1::SetEditorText(const std::u16string& text) {
+    txtText1->SetText16(text);
 }
 
 void Form1::cmdEncrypt_Click() {
@@ -170,14 +155,13 @@ void Form1::cmdEncrypt_Click() {
         Error(Q(kTooLongMessage));
         return;
     }
-    state_.LastCipherText = engine.ResultText;
 }
 
 void Form1::cmdSave_Click() {
     cipher::ModEncrypt& engine = app_.Cipher();
     // Only the result of an encryption is a document; after a load or a
     // decode ResultText holds plain text, which must not be saved as one.
-    if (engine.ResultText.empty() || engine.ResultText != state_.LastCipherText) {
+    if (!engine.HoldsCipherText()) {
         Error(Q(kNothingToSaveMessage));
         return;
     }
@@ -265,10 +249,8 @@ void Form1::cmdSubmit_Click() {
     OpenWebPage(kSuggestionPagePath);
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
+void Form1::Form_Unload() {
     Timer1->stop();
-    event->accept();
 }
 
 void Form1::OpenBeside(AppWindow window) {
@@ -276,9 +258,14 @@ void Form1::OpenBeside(AppWindow window) {
 }
 
 void Form1::OpenInstead(AppWindow window) {
-    // The settings and update windows take this window's place.
-    if (app_.OpenWindow(window))
-        close();
+    // The settings and update windows take this window's place; what was
+    // typed waits for its return.
+    QWidget* standIn = app_.OpenWindow(window);
+    if (!standIn)
+        return;
+    state_.KeptEditorText = EditorText();
+    app_.SetStandIn(standIn);
+    close();
 }
 
 }  // namespace velotan::app

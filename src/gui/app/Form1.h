@@ -1,11 +1,9 @@
 #pragma once
-// The main window: the editor, the encrypt, save and load commands, and the
-// buttons to every other window. Its load is the program's start-up work.
-// Its state lives in the App, so closing the window loses only the controls.
+// Form1, the main window: where the user writes, encrypts, saves and loads moods.
 
-#include <QWidget>
+#include <string>
 
-#include "Skin.h"
+#include "WindowFrame.h"
 
 class QGroupBox;
 class QPushButton;
@@ -36,15 +34,22 @@ inline constexpr const char16_t* kTooLongMessage =
 inline constexpr const char16_t* kNothingToSaveMessage =
     u"没有可保存的加密结果，请先加密文本后再保存！";
 
-class Form1 : public QWidget {
+// Its load is the program's start-up work, and its buttons lead to every other
+// window. Its state lives in the App, so closing the window loses only the
+// controls.
+class Form1 : public WindowFrame {
     Q_OBJECT
   public:
     explicit Form1(App& app);
 
-    // Public members other windows use.
     TextBox* txtText1 = nullptr;
     QGroupBox* FrameWork = nullptr;
     QTimer* Timer1 = nullptr;
+
+    // The editor's text with CR LF line breaks, for the windows beside this
+    // one; they never reach into the editor itself.
+    std::u16string EditorText() const;
+    void SetEditorText(const std::u16string& text);
 
     // Event handlers.
     void Form_Load();
@@ -60,25 +65,20 @@ class Form1 : public QWidget {
     // Applies Font.ini to the editor.
     void LoadFontSettings();
 
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Unload() override;
 
   private:
+    // Shows the run's editor font and colour.
+    void ApplyEditorFont();
     QPushButton* AddButton(const char16_t* caption, const char* name, int top, int height);
     void OpenBeside(AppWindow window);
     void OpenInstead(AppWindow window);
     void OpenWebPage(const char* path);
-    void Error(const QString& text);
 
-    App& app_;
     Form1State& state_;
-    Skin Skin1;
     SkinLabel* lblV = nullptr;
     SkinLabel* SkiW = nullptr;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::app

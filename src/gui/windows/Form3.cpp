@@ -1,17 +1,14 @@
 #include "Form3.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "app/App.h"
-#include "app/Form1.h"
 #include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
-#include "app/WindowFonts.h"
+#include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
-#include "cipher/NumberText.h"
 #include "cipher/SharePost.h"
 
 namespace velotan::windows {
@@ -24,11 +21,8 @@ using app::Q;
 
 }  // namespace
 
-Form3::Form3(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("Form3"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     setWindowTitle(Q(kForm3Caption));
-    setFont(app::ProgramFont());
     setFixedSize(app::TwipsSize(8535, 5640));
 
     const char16_t* captions[4] = {u"输入密文：", u"输入随机码表：", u"输入一次密钥：",
@@ -87,7 +81,7 @@ Form3::Form3(app::App& app) : app_(app) {
 }
 
 void Form3::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
 }
 
 void Form3::Tell(const char16_t* text, int style, const char16_t* title) {
@@ -113,8 +107,9 @@ bool Form3::PastePost(const QString& text) {
 }
 
 std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
-    if (const auto value = cipher::KeyNumber(box->text().toStdU16String()))
-        return value;
+    if (const auto key =
+            cipher::ParseKeyNumber(box->text().toStdU16String(), cipher::KeyForm::SendersKey))
+        return key;
     app_.Dlg().Show(Q(name) + QStringLiteral("必须是 -32768 到 32767 之间的整数，请重新输入！"),
                     MsgStyle::kOkOnly, QStringLiteral("提示"));
     box->setFocus();
@@ -148,25 +143,14 @@ void Form3::cmdEncoding_Click() {
         return;
 
     cipher::ModEncrypt& engine = app_.Cipher();
-    // The user's own pair is put back after the decryption whatever the key
-    // store holds: without a key file, loading would leave the sender's keys
-    // for the user's next encryption.
-    const int16_t ownFirst = engine.FirstKey;
-    const int16_t ownSecond = engine.SecondKey;
-    engine.FirstKey = *first;
-    engine.SecondKey = *second;
-    engine.DecryptText(txtText1->Text16(), txtText2->Text16());
+    // The sender's keys serve this one decryption; the user's own pair stays
+    // in force whatever the key store holds.
+    engine.DecryptWith(*first, *second, txtText1->Text16(), txtText2->Text16());
     const std::u16string plain = engine.ResultText;
-    engine.FirstKey = ownFirst;
-    engine.SecondKey = ownSecond;
 
-    // The decoded text goes into the main window's editor; when that window
-    // is not open, it opens, so the text is never lost.
-    app::Form1* main = app_.MainWindow();
-    if (!main || main->Unloaded())
-        main = app_.ShowMainWindow();
-    if (main)
-        main->txtText1->SetText16(plain);
+    // Into the main window's editor; while the settings or update window
+    // stands in for it, the text waits for its return.
+    app_.SetEditorText(plain);
 
     engine.LoadKeys(app_.MainState().USBNAME);
     engine.ResultText.clear();
@@ -176,11 +160,6 @@ void Form3::cmdEncoding_Click() {
 
 void Form3::cmdBack_Click() {
     close();
-}
-
-void Form3::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
 }
 
 }  // namespace velotan::windows

@@ -1,7 +1,6 @@
 #include "Form4.h"
 
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,9 +12,7 @@
 #include <QTextOption>
 
 #include "app/App.h"
-#include "app/Form1.h"
 #include "app/QtText.h"
-#include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WebSites.h"
 #include "app/WindowFonts.h"
@@ -39,11 +36,8 @@ constexpr const char16_t* kPngFilter = u"PNG 图片(*.png)|*.png";
 
 }  // namespace
 
-Form4::Form4(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("Form4"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setWindowTitle(Q(kForm4Caption));
-    setFont(app::ProgramFont());
     // The designed window, and below it the ways to share anywhere else.
     setFixedSize(app::TwipsSize(5655, 6420));
 
@@ -134,17 +128,16 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 }
 
 void Form4::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     const cipher::ModEncrypt& engine = app_.Cipher();
-    const app::Form1State& state = app_.MainState();
     ShareText_.clear();
     // The code table is published only beside the cipher text it belongs
     // to: after a load or a decode ResultText holds a plain text, which must
     // not be posted as if it were encrypted.
-    if (!engine.ResultText.empty() && engine.ResultText == state.LastCipherText) {
+    if (engine.HoldsCipherText()) {
         ShareText_ = cipher::ComposeShareText(engine.ResultText, engine.CodeTable);
-    } else if (const app::Form1* main = app_.MainWindow(); main && !main->Unloaded()) {
-        ShareText_ = main->txtText1->Text16();
+    } else {
+        ShareText_ = app_.EditorText();
     }
     if (!ShareText_.empty()) {
         QString shown = QString::fromStdU16String(ShareText_);
@@ -251,17 +244,11 @@ void Form4::cmdSaveQrCode_Click() {
     std::string error;
     if (!qrcode::WriteQrPng(std::filesystem::path(QFile::encodeName(chosen).toStdString()),
                             picQrCode->Code(), &error)) {
-        app_.Dlg().Show(QStringLiteral("无法保存二维码：\r\n") + chosen + QStringLiteral("\r\n") +
-                            QString::fromLocal8Bit(error),
-                        MsgStyle::kCritical, QStringLiteral("错误"));
+        Error(QStringLiteral("无法保存二维码：\r\n") + chosen + QStringLiteral("\r\n") +
+              app::ReasonText(error));
         return;
     }
     lblStatus->setText(QStringLiteral("二维码已保存"));
-}
-
-void Form4::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
 }
 
 }  // namespace velotan::windows

@@ -1,12 +1,9 @@
 #pragma once
-// The share window: the mood to post, composed once when the window opens,
-// and one button per network that opens the network's share page with it in
-// the browser. Nothing is sent by the program itself.
+// Form4, the share window: hands the current mood on, to a social network or anyone else.
 
-#include <QWidget>
 #include <string>
 
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 
 class QGroupBox;
 class QLabel;
@@ -25,7 +22,10 @@ inline constexpr const char16_t* kCopiedNote = u"已复制到剪贴板";
 
 class QrCodeView;
 
-class Form4 : public QWidget {
+// The mood to post is composed once, when the window opens; each network's
+// button opens its share page with it in the browser, and the text can be
+// copied or saved as a QR code. Nothing is sent by the program itself.
+class Form4 : public app::WindowFrame {
     Q_OBJECT
   public:
     explicit Form4(app::App& app);
@@ -52,11 +52,6 @@ class Form4 : public QWidget {
     void cmdSaveQrCode_Click();
 
     const std::u16string& ShareText() const { return ShareText_; }
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
 
   private:
     QPushButton* AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
@@ -64,10 +59,7 @@ class Form4 : public QWidget {
     void Share(const char* endpoint, const char16_t* network);
     void ShowQrCode();
 
-    app::App& app_;
-    app::Skin Skin1;
     std::u16string ShareText_;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::windows

@@ -27,11 +27,8 @@ using platform::MsgStyle;
 
 namespace {
 
+using app::PathText;
 using app::Q;
-
-QString PathText(const fs::path& path) {
-    return QString::fromLocal8Bit(path.string());
-}
 
 // A number as the window writes sizes and speeds: shortest form, at most 15
 // significant digits, independent of the locale.
@@ -52,11 +49,8 @@ int64_t Percent(int32_t downloaded, int32_t fileSize) {
 
 }  // namespace
 
-FrmUpdate::FrmUpdate(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("FrmUpdate"));
-    setAttribute(Qt::WA_DeleteOnClose);
+FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
     setWindowTitle(Q(kUpdateCaption));
-    setFont(app::ProgramFont());
 
     SkinLabel3 = new SkinLabel(Q(u"以下是您计算机上安装的澄川过滤专家的相关版本信息："),
                                QStringLiteral("SkinLabel3"), this);
@@ -128,7 +122,7 @@ FrmUpdate* FrmUpdate::Open(app::App& app) {
 }
 
 void FrmUpdate::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     Cdf.entDLFileStatus = [this](int32_t state) { Cdf_entDLFileStatus(state); };
     Cdf.entDLFileDowning = [this](const std::string& url, int32_t done, int32_t size,
                                   int32_t speed) { Cdf_entDLFileDowning(url, done, size, speed); };
@@ -335,8 +329,7 @@ void FrmUpdate::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    unloaded_ = true;
-    event->accept();
+    WindowFrame::closeEvent(event);
 }
 
 }  // namespace velotan::update

@@ -4,12 +4,11 @@
 // transfers are Cdf's (Cls_DownLoad); this window turns its events and the
 // check's steps into the status line, the progress lines and the progress bar.
 
-#include <QWidget>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 #include "update/Cls_DownLoad.h"
 #include "update/UpdateCheck.h"
 
@@ -50,7 +49,7 @@ inline constexpr const char16_t* kSignatureUncheckedText = u"无法检查安装�
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 
-class FrmUpdate : public QWidget {
+class FrmUpdate : public app::WindowFrame {
     Q_OBJECT
   public:
     explicit FrmUpdate(app::App& app);
@@ -86,7 +85,6 @@ class FrmUpdate : public QWidget {
     // True while a check (list and installer transfers) runs.
     bool Checking() const { return checking_; }
     // True once the window has closed.
-    bool Unloaded() const { return unloaded_; }
 
     // "连接状态： " and the text for a downloader status.
     static QString StatusText(int32_t TmpState);
@@ -104,11 +102,8 @@ class FrmUpdate : public QWidget {
     void SetChecking(bool checking);
     void ShowOutcome(const QString& text);
 
-    app::App& app_;
-    app::Skin Skin1;
     bool checking_ = false;
     bool closeRequested_ = false;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::update

@@ -50,16 +50,6 @@ TEST(NumberText, RoundsHalfToEven) {
     EXPECT_EQ(WholeNumber(u"-"), std::nullopt);
 }
 
-TEST(NumberText, KeyNumbersAreWholeSixteenBitNumbers) {
-    EXPECT_EQ(KeyNumber(u"3.5"), 4);
-    EXPECT_EQ(KeyNumber(u" -32768 "), -32768);
-    EXPECT_EQ(KeyNumber(u"32767.5"), std::nullopt);  // rounds to 32768
-    EXPECT_EQ(KeyNumber(u"32766.5"), 32766);
-    EXPECT_EQ(KeyNumber(u"40000"), std::nullopt);
-    EXPECT_EQ(KeyNumber(u"12a"), std::nullopt);
-    EXPECT_EQ(KeyNumber(u""), std::nullopt);
-}
-
 // The window toolkit takes the C locale from the environment; a German user
 // would otherwise get "3,5" written and "3.5" read as 3.
 TEST(NumberText, ReadsAndWritesThePointUnderACommaLocale) {

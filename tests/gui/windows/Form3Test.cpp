@@ -179,10 +179,12 @@ TEST_F(Form3Test, KeyTextOutsideTheSixteenBitWholeNumbersIsRefused) {
         const char* second;
         const char* named;
     };
+    // Which texts are keys is the key reader's business (KeyNumberTest); here
+    // what the window does with one that is not.
     const Case cases[] = {
-        {"abc", "3", "一次密钥"}, {"40000", "3", "一次密钥"}, {"-32769", "3", "一次密钥"},
-        {"7x", "3", "一次密钥"},  {" ", "3", "一次密钥"},     {"7", "32767.5", "二次密钥"},
-        {"7", "1e9", "二次密钥"}, {"7", "3-", "二次密钥"},
+        {"abc", "3", "一次密钥"},
+        {"40000", "3", "一次密钥"},
+        {"7", "32767.5", "二次密钥"},
     };
     for (const Case& c : cases) {
         dialogs_.asked.clear();
@@ -218,7 +220,6 @@ TEST_F(Form3Test, KeysAtTheEdgesOfTheRangeAreTakenAndHalvesRoundToEven) {
     const Case cases[] = {
         {4, 2, "3.5", "2.5"},
         {-32768, 32767, "-32768", "32767"},
-        {5, -7, " 5 ", "-7"},
     };
     for (const Case& c : cases) {
         const cipher::CipherPair sent =
