@@ -35,7 +35,7 @@ class PerUserDataTest : public AppFixture {
                    "FontItalic=False\r\nFontColor=255\r\n");
     }
 
-    App& Start(const platform::WritableProbe& writable) {
+    App& Start(const platform::FolderProbe& writable) {
         choice_ = platform::ChooseDataFolder(Folder(), writable, UserFolder());
         app_ = std::make_unique<App>(
             Folder(), dialogs_, [] { return platform::DriveMap(); }, choice_.folder);
