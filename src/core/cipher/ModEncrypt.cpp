@@ -2,6 +2,8 @@
 
 #include "Cipher.h"
 #include "KeyFile.h"
+#include "ProgramSettings.h"
+#include "SettingsInput.h"
 #include "SymbolSubstitution.h"
 #include "encoding/Cp936.h"
 #include "platform/AnsiTextFile.h"
@@ -30,7 +32,9 @@ ModEncrypt::ModEncrypt(fs::path programFolder, platform::Messenger& messenger,
                        DriveScanner scanDrives)
     : programFolder_(std::move(programFolder)),
       messenger_(messenger),
-      scanDrives_(scanDrives ? std::move(scanDrives) : [] { return platform::DriveMap::Scan(); }) {
+      scanDrives_(scanDrives ? std::move(scanDrives) : [this] {
+          return platform::DriveMap::ScanSystem(KeyStoreLetter());
+      }) {
     // One generator for the run, seeded once.
     draw_ = [this](int lo, int hi) { return random_.Between(lo, hi); };
 }
@@ -43,8 +47,17 @@ void ModEncrypt::Tell(const std::u16string& text) {
     messenger_.MsgBox(text, MsgStyle::kCritical, u"错误");
 }
 
-void ModEncrypt::FindRemovableDrive() {
+void ModEncrypt::ScanDrives() {
     drives_ = scanDrives_();
+    const std::string& error = drives_.LetterFileError();
+    if (!error.empty() && error != toldLetterFileError_) {
+        toldLetterFileError_ = error;
+        Tell(u"无法保存可移动磁盘的盘符记录，下次启动时盘符可能改变：\r\n" + ReasonText(error));
+    }
+}
+
+void ModEncrypt::FindRemovableDrive() {
+    ScanDrives();
     // The scan does not stop at the first hit: the last drive wins.
     for (char16_t letter = u'D'; letter <= u'Z'; ++letter) {
         if (drives_.DriveExists(letter) && drives_.IsRemovable(letter)) {
@@ -56,7 +69,7 @@ void ModEncrypt::FindRemovableDrive() {
 void ModEncrypt::LocateRoot(const std::u16string& USBNAME) {
     if (!USBNAME.empty()) {
         KeyStoreRoot = USBNAME;
-        drives_ = scanDrives_();
+        ScanDrives();
     } else {
         FindRemovableDrive();
     }
@@ -92,11 +105,15 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
 
 bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t second) {
     if (KeyStoreRoot.empty()) {
-        // Nowhere to keep them: they serve this run only.
-        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
+        // Nowhere to keep them: they serve this run only. settings.ini may
+        // live in the data folder rather than where the text sends the user.
+        messenger_.MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                              PathText(DataFolder() / kSettingsFileName),
+                          MsgStyle::kOkOnly, u"错误");
         KeyLine = line;
         FirstKey = first;
         SecondKey = second;
+        keysStored_ = false;
         return false;
     }
     auto folder = EnsureFolders();
@@ -106,7 +123,7 @@ bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t se
     // The keys change only once they are safely on disk.
     const fs::path file = *folder / kKeyFileName;
     std::string error;
-    if (!platform::WriteAnsiLines(file, {line}, 0600, &error)) {
+    if (!platform::WriteAnsiLines(file, {line}, platform::kPrivateFileMode, &error)) {
         Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(file) + u"\r\n" +
              ReasonText(error));
         return false;
@@ -114,6 +131,7 @@ bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t se
     KeyLine = line;
     FirstKey = first;
     SecondKey = second;
+    keysStored_ = true;
     return true;
 }
 
@@ -136,8 +154,43 @@ bool ModEncrypt::FirstRunKeys(const std::u16string& USBNAME) {
     return BuildKeys(USBNAME);
 }
 
+bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    if (!KeyStoreRoot.empty())
+        return false;
+    if (messenger_.MsgBox(std::u16string(kOfferDataFolderQuestion),
+                          MsgStyle::kYesNo | MsgStyle::kQuestion,
+                          u"提示") != platform::MsgResult::Yes)
+        return false;
+    const std::u16string root = PathText(DataFolder());
+    // The next start must read back the very folder: settings.ini keeps 127
+    // bytes of code page 936.
+    std::string error;
+    switch (windows::CheckKeyStoreRoot(root, drives_)) {
+        case windows::RootCheck::Ok:
+            break;
+        case windows::RootCheck::TooLong:
+            error = "the path is longer than the 127 bytes settings.ini keeps";
+            break;
+        case windows::RootCheck::Unrepresentable:
+            error = "the path holds characters that settings.ini cannot keep";
+            break;
+        case windows::RootCheck::NoSuchFolder:
+            error = "the folder does not exist";
+            break;
+    }
+    if (error.empty() && !WriteKeyChar(DataFolder(), root, &error) && error.empty())
+        error = "settings.ini was not written";
+    if (!error.empty()) {
+        Tell(u"无法把密钥存放在用户数据目录中：\r\n" + root + u"\r\n" + ReasonText(error));
+        return false;
+    }
+    USBNAME = root;
+    return true;
+}
+
 bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B) {
-    drives_ = scanDrives_();
+    ScanDrives();
     if (!StoreKeys(KeyChar, K, B)) {
         return false;  // no success is claimed for keys that were not kept
     }
@@ -169,6 +222,7 @@ LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
         return scan.skippedLines > 0 ? LoadResult::Unavailable : LoadResult::NoKeyFile;
     FirstKey = scan.keys->first;
     SecondKey = scan.keys->second;
+    keysStored_ = true;
     return LoadResult::Loaded;
 }
 

@@ -325,9 +325,11 @@ TEST_F(Form1Test, FirstRunMarkerStaysUntilTheKeysAreWritten) {
     WriteBytes(Folder() / "first", "");
     Open();
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    // The settings.ini to change is named on a second line.
     EXPECT_EQ(
         dialogs_.Messages()[0].text,
-        QStringLiteral("路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项"));
+        QStringLiteral("路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项\r\n") +
+            QPath(Folder() / "settings.ini"));
     EXPECT_TRUE(fs::exists(Folder() / "first"));
 
     // The next start, with a store configured, makes and keeps the keys.
