@@ -10,6 +10,7 @@
 #include "cipher/Cipher.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/KeyFile.h"
+#include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
@@ -82,8 +83,8 @@ std::optional<cipher::KeyPair> ParseKeys(const std::string& text) {
         return std::nullopt;
     std::u16string a(text.begin(), text.begin() + static_cast<long>(comma));
     std::u16string b(text.begin() + static_cast<long>(comma) + 1, text.end());
-    auto first = cipher::ParseKeyNumber(a);
-    auto second = cipher::ParseKeyNumber(b);
+    auto first = cipher::ParseKeyNumber(a, cipher::KeyForm::KeyFile);
+    auto second = cipher::ParseKeyNumber(b, cipher::KeyForm::KeyFile);
     if (!first || !second)
         return std::nullopt;
     return cipher::KeyPair{*first, *second};

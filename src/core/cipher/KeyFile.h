@@ -20,10 +20,6 @@ struct KeyPair {
 
 std::u16string ComposeKeyLine(int16_t first, int16_t second);
 
-// A key as written in the file: optional blanks, an optional sign, digits,
-// and a value that fits 16 bits.
-std::optional<int16_t> ParseKeyNumber(std::u16string_view text);
-
 struct KeyFileScan {
     std::optional<KeyPair> keys;  // from the last valid line
     int skippedLines = 0;         // non-empty lines that are no key line

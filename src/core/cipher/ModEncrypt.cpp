@@ -5,26 +5,16 @@
 #include "ProgramSettings.h"
 #include "SettingsInput.h"
 #include "SymbolSubstitution.h"
-#include "encoding/Cp936.h"
 #include "platform/AnsiTextFile.h"
+#include "platform/PathText.h"
 
 namespace velotan::cipher {
 namespace {
 
 namespace fs = std::filesystem;
 using platform::MsgStyle;
-
-std::u16string PathText(const fs::path& p) {
-    std::u16string out;
-    encoding::Utf8ToUtf16(p.string(), out);
-    return out;
-}
-
-std::u16string ReasonText(const std::string& reason) {
-    std::u16string out;
-    encoding::Utf8ToUtf16(reason, out);
-    return out;
-}
+using platform::PathText;
+using platform::ReasonText;
 
 }  // namespace
 
@@ -189,9 +179,35 @@ bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
     return true;
 }
 
-bool ModEncrypt::ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B) {
+FirstRun ModEncrypt::CheckFirstRun(std::u16string& USBNAME) {
+    // Once per start: coming back from the settings window must not replace
+    // keys that were just made or imported there.
+    if (firstRunChecked_)
+        return FirstRun::NotFirst;
+    firstRunChecked_ = true;
+    const fs::path marker = DataFolder() / kFirstRunMarker;
+    if (!platform::IsOrdinaryFile(marker))
+        return FirstRun::NotFirst;
+    // Most desktops have no stick plugged in: rather than keys that live
+    // for this run only, the user may keep them in the data folder.
+    OfferDataFolderKeyStore(USBNAME);
+    // The marker goes only once the keys are in force and kept; otherwise
+    // the next start tries again.
+    if (!FirstRunKeys(USBNAME))
+        return FirstRun::KeysNotKept;
+    std::error_code ec;
+    fs::remove(marker, ec);
+    if (ec) {
+        Tell(u"无法删除首次运行标记文件：\r\n" + PathText(marker) +
+             u"\r\n下次启动时将重新生成密钥。请手动删除该文件。");
+        return FirstRun::MarkerStayed;
+    }
+    return FirstRun::KeysKept;
+}
+
+bool ModEncrypt::ImportKeys(int16_t first, int16_t second) {
     ScanDrives();
-    if (!StoreKeys(KeyChar, K, B)) {
+    if (!StoreKeys(ComposeKeyLine(first, second), first, second)) {
         return false;  // no success is claimed for keys that were not kept
     }
     messenger_.MsgBox(u"导入操作已完成！", MsgStyle::kInformation, u"操作成功");
@@ -232,11 +248,21 @@ bool ModEncrypt::EncryptText(std::u16string_view plainText) {
         return false;
     ResultText = std::move(pair->cipherText);
     CodeTable = std::move(pair->codeTable);
+    lastCipherText_ = ResultText;
     return true;
 }
 
+bool ModEncrypt::HoldsCipherText() const {
+    return !ResultText.empty() && ResultText == lastCipherText_;
+}
+
 void ModEncrypt::DecryptText(std::u16string_view cipherText, std::u16string_view codeTable) {
-    ResultText = Decrypt(cipherText, codeTable, FirstKey, SecondKey);
+    DecryptWith(FirstKey, SecondKey, cipherText, codeTable);
+}
+
+void ModEncrypt::DecryptWith(int16_t first, int16_t second, std::u16string_view cipherText,
+                             std::u16string_view codeTable) {
+    ResultText = Decrypt(cipherText, codeTable, first, second);
     RestoreSymbols();
 }
 

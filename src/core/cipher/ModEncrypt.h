@@ -22,6 +22,17 @@ inline constexpr std::u16string_view kPathFailedMessage =
 inline constexpr std::u16string_view kOfferDataFolderQuestion =
     u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？";
 
+// The marker file that the installer leaves in the data folder for the first
+// start.
+inline constexpr const char* kFirstRunMarker = "first";
+
+enum class FirstRun {
+    NotFirst,      // no marker, or the check already ran in this run
+    KeysKept,      // the first-run keys are in force and kept; the marker is gone
+    KeysNotKept,   // the keys could not be kept: the marker stays for the next start
+    MarkerStayed,  // the keys are kept, but the marker could not go (the user was told)
+};
+
 enum class LoadResult {
     NoRoot,       // no key store known: nothing was read
     NoKeyFile,    // the store has no key file: the keys keep their values
@@ -80,9 +91,16 @@ class ModEncrypt {
     // first-run marker can go.
     bool FirstRunKeys(const std::u16string& USBNAME);
 
-    // Takes over a typed pair with its key line. True when the key file was
-    // written and the keys are in force.
-    bool ImportKeys(const std::u16string& KeyChar, int16_t K, int16_t B);
+    // The first-run check, once per run: when the marker file is in the data
+    // folder, the first-run keys; the marker goes once they are kept. Without
+    // any key store the data folder is offered first (OfferDataFolderKeyStore),
+    // which may set USBNAME.
+    FirstRun CheckFirstRun(std::u16string& USBNAME);
+
+    // Takes over a typed pair; its key line is composed here, so line and
+    // numbers always agree. True when the key file was written and the keys
+    // are in force.
+    bool ImportKeys(int16_t first, int16_t second);
 
     // Reads the key pair from the key store's key file.
     LoadResult LoadKeys(const std::u16string& USBNAME);
@@ -91,8 +109,19 @@ class ModEncrypt {
     // the text is too long to be encrypted correctly.
     bool EncryptText(std::u16string_view plainText);
 
-    // Decrypts into ResultText, placeholders back to marks included.
+    // True while ResultText holds the cipher text of this run's last
+    // encryption. After a load or a decode it holds a plain text, which must
+    // never be saved or shared as if it were encrypted.
+    bool HoldsCipherText() const;
+
+    // Decrypts into ResultText with the keys in force, placeholders back to
+    // marks included.
     void DecryptText(std::u16string_view cipherText, std::u16string_view codeTable);
+
+    // The same with someone else's keys: FirstKey and SecondKey, the user's
+    // own pair, stay as they are.
+    void DecryptWith(int16_t first, int16_t second, std::u16string_view cipherText,
+                     std::u16string_view codeTable);
 
     // Placeholders in ResultText back to their marks.
     void RestoreSymbols();
@@ -134,6 +163,8 @@ class ModEncrypt {
     bool keysStored_ = false;
     UniformRandom random_;
     Draw draw_;
+    std::u16string lastCipherText_;
+    bool firstRunChecked_ = false;
 };
 
 }  // namespace velotan::cipher

@@ -8,7 +8,7 @@ namespace velotan::cipher {
 namespace {
 
 bool IsBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
+    return IsBlank(c, Blanks::WithLineFeed);
 }
 bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
@@ -75,6 +75,14 @@ std::string Collect(std::u16string_view text, size_t& end) {
 }
 
 }  // namespace
+
+std::u16string_view TrimBlanks(std::u16string_view text, Blanks set) {
+    while (!text.empty() && IsBlank(text.front(), set))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back(), set))
+        text.remove_suffix(1);
+    return text;
+}
 
 double LeadingNumber(std::u16string_view text) {
     // Fast path: plain digits, the form every cipher element takes.

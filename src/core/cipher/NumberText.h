@@ -11,6 +11,24 @@
 
 namespace velotan::cipher {
 
+// The blanks the numeric rules pass over: space and tab always, and one more
+// where a rule has its reason for it.
+enum class Blanks {
+    SpaceTab,
+    // The classic conversion passes over line feeds as well.
+    WithLineFeed,
+    // Typed answers may carry the ideographic space of a Chinese input method.
+    WithIdeographicSpace,
+};
+
+constexpr bool IsBlank(char16_t c, Blanks set) {
+    return c == u' ' || c == u'\t' || (set == Blanks::WithLineFeed && c == u'\n') ||
+           (set == Blanks::WithIdeographicSpace && c == u'\u3000');
+}
+
+// `text` without the blanks at either end.
+std::u16string_view TrimBlanks(std::u16string_view text, Blanks set);
+
 // The leading decimal number of a text: blanks, tabs and line feeds are
 // ignored anywhere, then an optional sign, digits, a decimal point, digits
 // and an optional exponent (E or D). 0 when there is no number.

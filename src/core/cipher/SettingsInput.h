@@ -1,21 +1,13 @@
 #pragma once
-// The checks behind the settings window's prompts, apart from any window so
-// they can be tested on their own: an imported key must be a whole number
-// from 1 to 255, as the prompts promise, and a new key-store root must be
+// The check behind the settings window's relocation prompt, apart from any
+// window so it can be tested on its own: a new key-store root must be
 // something the next start can find again.
 
-#include <cstdint>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "platform/DriveMap.h"
 
 namespace velotan::windows {
-
-// The key typed into an import prompt, blanks around it ignored; nullopt when
-// it is not a whole number from 1 to 255.
-std::optional<int16_t> ParseImportKey(std::u16string_view text);
 
 enum class RootCheck {
     Ok,

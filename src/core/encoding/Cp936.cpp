@@ -184,50 +184,82 @@ std::vector<int16_t> AnsiValues(std::u16string_view text) {
     return values;
 }
 
+namespace {
+
+// The code point of the UTF-8 sequence at s[i] and its length; false when no
+// valid sequence starts there.
+bool DecodeUtf8(std::string_view s, size_t i, char32_t& cp, size_t& n) {
+    auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        n = 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        cp = b0 & 0x1F;
+        n = 2;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        cp = b0 & 0x0F;
+        n = 3;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        cp = b0 & 0x07;
+        n = 4;
+    } else {
+        return false;
+    }
+    if (i + n > s.size())
+        return false;
+    for (size_t k = 1; k < n; ++k) {
+        auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80)
+            return false;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    return cp >= kMin[n] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+}
+
+void AppendUtf16(char32_t cp, std::u16string& out) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
 bool Utf8ToUtf16(std::string_view s, std::u16string& out) {
     out.clear();
     out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
-        auto b0 = static_cast<unsigned char>(s[i]);
         char32_t cp;
         size_t n;
-        if (b0 < 0x80) {
-            cp = b0;
-            n = 1;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            cp = b0 & 0x1F;
-            n = 2;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            cp = b0 & 0x0F;
-            n = 3;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            cp = b0 & 0x07;
-            n = 4;
-        } else {
+        if (!DecodeUtf8(s, i, cp, n))
             return false;
-        }
-        if (i + n > s.size())
-            return false;
-        for (size_t k = 1; k < n; ++k) {
-            auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        AppendUtf16(cp, out);
         i += n;
     }
     return true;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        char32_t cp;
+        size_t n;
+        if (DecodeUtf8(s, i, cp, n)) {
+            AppendUtf16(cp, out);
+            i += n;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++i;
+        }
+    }
+    return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

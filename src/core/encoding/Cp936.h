@@ -35,6 +35,9 @@ std::vector<int16_t> AnsiValues(std::u16string_view text);
 // Convenience for UTF-8 boundaries (terminal, tests). Invalid UTF-8 yields
 // nothing: the caller decides what to say.
 bool Utf8ToUtf16(std::string_view utf8, std::u16string& out);
+// The same for texts that are shown whatever they hold (paths, system
+// messages): every byte that starts no valid sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16Lossy(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace velotan::encoding

@@ -33,12 +33,6 @@ struct Form1State {
     std::u16string SavedEditorText;
     int16_t LastLength = 0;
     int16_t CurrentLength = 0;
-    // The cipher text of this run's last encryption: a save writes ResultText
-    // only while it still holds that, never a decrypted plain text.
-    std::u16string LastCipherText;
-    // The first-run check belongs to the program's start, not to every
-    // load of the main window.
-    bool FirstRunChecked = false;
 };
 
 // The windows that the main window opens and that later parts provide.

@@ -31,18 +31,9 @@ namespace fs = std::filesystem;
 using platform::MsgStyle;
 
 constexpr int kTimerInterval = 60000;
-constexpr const char* kFirstRunMarker = "first";
 
 fs::path PathOf(const QString& text) {
     return fs::path(QFile::encodeName(text).toStdString());
-}
-
-QString PathText(const fs::path& path) {
-    return QFile::decodeName(path.string().c_str());
-}
-
-QString ReasonText(const std::string& reason) {
-    return QString::fromLocal8Bit(reason);
 }
 
 }  // namespace
@@ -120,24 +111,7 @@ void Form1::Form_Load() {
     if (!keyChar.empty())
         state_.USBNAME = keyChar;
 
-    // Once per start: coming back from the settings window must not
-    // replace keys that were just made or imported there.
-    const fs::path marker = app_.DataFolder() / kFirstRunMarker;
-    const bool firstLoad = !state_.FirstRunChecked;
-    state_.FirstRunChecked = true;
-    if (firstLoad && platform::IsOrdinaryFile(marker)) {
-        // The marker goes only once the keys are in force and kept;
-        // otherwise the next start tries again.
-        if (app_.Cipher().FirstRunKeys(state_.USBNAME)) {
-            std::error_code ec;
-            fs::remove(marker, ec);
-            if (ec) {
-                Error(QStringLiteral("无法删除首次运行标记文件：\r\n") + PathText(marker) +
-                      QStringLiteral("\r\n下次启动时将重新生成密钥。请手动删除该文件。"));
-            }
-        }
-    }
-
+    app_.Cipher().CheckFirstRun(state_.USBNAME);
     app_.Cipher().LoadKeys(state_.USBNAME);
     LoadFontSettings();
     state_.LastLength = 0;
@@ -170,14 +144,13 @@ void Form1::cmdEncrypt_Click() {
         Error(Q(kTooLongMessage));
         return;
     }
-    state_.LastCipherText = engine.ResultText;
 }
 
 void Form1::cmdSave_Click() {
     cipher::ModEncrypt& engine = app_.Cipher();
     // Only the result of an encryption is a document; after a load or a
     // decode ResultText holds plain text, which must not be saved as one.
-    if (engine.ResultText.empty() || engine.ResultText != state_.LastCipherText) {
+    if (!engine.HoldsCipherText()) {
         Error(Q(kNothingToSaveMessage));
         return;
     }

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +21,8 @@
 #include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
+#include "cipher/KeyFile.h"
+#include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SettingsInput.h"
@@ -36,15 +37,9 @@ namespace fs = std::filesystem;
 using app::TwipsRect;
 using platform::MsgStyle;
 
+using app::PathText;
 using app::Q;
-
-QString PathText(const fs::path& path) {
-    return QFile::decodeName(path.string().c_str());
-}
-
-QString ReasonText(const std::string& reason) {
-    return QString::fromLocal8Bit(reason);
-}
+using app::ReasonText;
 
 // Window coordinates of the design, made relative to the frame a control sits in.
 QRect InFrame(const QRect& frame, int left, int top, int width, int height) {
@@ -226,7 +221,7 @@ std::optional<int16_t> Form2::AskKey(const char16_t* prompt) {
     const auto answer = app_.Dlg().InputBox(Q(prompt), Q(kProgramTitle), QString());
     if (!answer || answer->trimmed().isEmpty())
         return std::nullopt;
-    const auto key = ParseImportKey(answer->toStdU16String());
+    const auto key = cipher::ParseKeyNumber(answer->toStdU16String(), cipher::KeyForm::Imported);
     if (!key) {
         Error(QStringLiteral("“%1”不是 1 到 255 之间的整数。\r\n密钥没有导入，原来的密钥保持不变。")
                   .arg(*answer));
@@ -244,8 +239,8 @@ void Form2::cmdLoadChar_Click() {
         return;
     K = *first;
     B = *second;
-    KeyChar = (QString::number(K) + QStringLiteral("UGA") + QString::number(B)).toStdU16String();
-    app_.Cipher().ImportKeys(KeyChar, K, B);
+    KeyChar = cipher::ComposeKeyLine(K, B);
+    app_.Cipher().ImportKeys(K, B);
     SetLedCaption(KeyCaption());
 }
 

@@ -10,8 +10,8 @@
 #include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
+#include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
-#include "cipher/NumberText.h"
 
 namespace velotan::windows {
 namespace {
@@ -93,9 +93,9 @@ void Form3::ClearInputs() {
 }
 
 std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
-    const auto value = cipher::WholeNumber(box->text().toStdU16String());
-    if (value && *value >= INT16_MIN && *value <= INT16_MAX)
-        return static_cast<int16_t>(*value);
+    if (const auto key =
+            cipher::ParseKeyNumber(box->text().toStdU16String(), cipher::KeyForm::SendersKey))
+        return key;
     app_.Dlg().Show(Q(name) + QStringLiteral("必须是 -32768 到 32767 之间的整数，请重新输入！"),
                     MsgStyle::kOkOnly, QStringLiteral("提示"));
     box->setFocus();
@@ -129,17 +129,10 @@ void Form3::cmdEncoding_Click() {
         return;
 
     cipher::ModEncrypt& engine = app_.Cipher();
-    // The user's own pair is put back after the decryption whatever the key
-    // store holds: without a key file, loading would leave the sender's keys
-    // for the user's next encryption.
-    const int16_t ownFirst = engine.FirstKey;
-    const int16_t ownSecond = engine.SecondKey;
-    engine.FirstKey = *first;
-    engine.SecondKey = *second;
-    engine.DecryptText(txtText1->Text16(), txtText2->Text16());
+    // The sender's keys serve this one decryption; the user's own pair stays
+    // in force whatever the key store holds.
+    engine.DecryptWith(*first, *second, txtText1->Text16(), txtText2->Text16());
     const std::u16string plain = engine.ResultText;
-    engine.FirstKey = ownFirst;
-    engine.SecondKey = ownSecond;
 
     // The decoded text goes into the main window's editor; when that window
     // is not open, it opens, so the text is never lost.

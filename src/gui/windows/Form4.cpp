@@ -91,12 +91,11 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 void Form4::Form_Load() {
     app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
     const cipher::ModEncrypt& engine = app_.Cipher();
-    const app::Form1State& state = app_.MainState();
     ShareText_.clear();
     // The code table is published only beside the cipher text it belongs
     // to: after a load or a decode ResultText holds a plain text, which must
     // not be posted as if it were encrypted.
-    if (!engine.ResultText.empty() && engine.ResultText == state.LastCipherText) {
+    if (engine.HoldsCipherText()) {
         ShareText_ = u"心情：" + engine.ResultText + u"解密钥匙：" + engine.CodeTable;
     } else if (const app::Form1* main = app_.MainWindow(); main && !main->Unloaded()) {
         ShareText_ = main->txtText1->Text16();

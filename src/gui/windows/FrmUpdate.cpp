@@ -31,11 +31,8 @@ using platform::MsgStyle;
 
 namespace {
 
+using app::PathText;
 using app::Q;
-
-QString PathText(const fs::path& path) {
-    return QString::fromLocal8Bit(path.string());
-}
 
 // A number as the window writes sizes and speeds: shortest form, at most 15
 // significant digits, independent of the locale.

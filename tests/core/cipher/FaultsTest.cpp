@@ -105,7 +105,7 @@ TEST_F(KeyStoreFaults, ReadOnlyStoreIsReadButNeverClaimedWritten) {
     EXPECT_FALSE(engine_.BuildKeys(RootText()));
     ExpectKeysKept();
     // No "导入操作已完成！": the strict mock would fail on it.
-    EXPECT_FALSE(engine_.ImportKeys(u"1UGA2", 1, 2));
+    EXPECT_FALSE(engine_.ImportKeys(1, 2));
     ExpectKeysKept();
     EXPECT_EQ(ReadBytes(KeyFile()), kKeyLine);
     EXPECT_FALSE(HasLeftovers(KeyFile().parent_path()));
@@ -127,7 +127,7 @@ TEST_F(KeyStoreFaults, MxswThatIsAFileBlocksTheStoreWithAMessage) {
     ExpectKeysKept();
     EXPECT_FALSE(engine_.BuildKeys(RootText()));
     ExpectKeysKept();
-    EXPECT_FALSE(engine_.ImportKeys(u"1UGA2", 1, 2));
+    EXPECT_FALSE(engine_.ImportKeys(1, 2));
     ExpectKeysKept();
     EXPECT_EQ(ReadBytes(Root() / "mxsw"), "a plain file named mxsw");
 }
@@ -144,7 +144,7 @@ TEST_F(KeyStoreFaults, KeyFileThatIsAFolderIsNoKeyFile) {
         .Times(2);
     EXPECT_FALSE(engine_.BuildKeys(RootText()));
     ExpectKeysKept();
-    EXPECT_FALSE(engine_.ImportKeys(u"1UGA2", 1, 2));
+    EXPECT_FALSE(engine_.ImportKeys(1, 2));
     ExpectKeysKept();
     EXPECT_TRUE(fs::is_directory(KeyFile()));
     EXPECT_EQ(ReadBytes(KeyFile() / "inside" / "note"), "kept");
@@ -176,7 +176,7 @@ TEST_F(KeyStoreFaults, StickRemovedBetweenTwoCommands) {
     EXPECT_FALSE(engine_.BuildKeys(u""));
     EXPECT_EQ(engine_.FirstKey, 21);
     EXPECT_EQ(engine_.SecondKey, 5);
-    EXPECT_FALSE(engine_.ImportKeys(u"1UGA2", 1, 2));
+    EXPECT_FALSE(engine_.ImportKeys(1, 2));
     EXPECT_EQ(engine_.FirstKey, 21);
     EXPECT_EQ(engine_.LoadKeys(u""), LoadResult::Unavailable);
     // The same with the letter configured in settings.ini.

@@ -28,12 +28,12 @@ namespace fs = std::filesystem;
 TEST(KeyFile, LineFormat) {
     EXPECT_EQ(ComposeKeyLine(7, 39), u"7UGA39");
     EXPECT_EQ(ComposeKeyLine(-5, 0), u"-5UGA0");
-    EXPECT_EQ(ParseKeyNumber(u" 12 "), 12);
-    EXPECT_EQ(ParseKeyNumber(u"-32768"), -32768);
-    EXPECT_EQ(ParseKeyNumber(u"32768"), std::nullopt);
-    EXPECT_EQ(ParseKeyNumber(u"1.5"), std::nullopt);
-    EXPECT_EQ(ParseKeyNumber(u""), std::nullopt);
-    EXPECT_EQ(ParseKeyNumber(u"-"), std::nullopt);
+    EXPECT_EQ(ComposeKeyLine(-32768, 32767), u"-32768UGA32767");
+    // Every line written reads back as its pair.
+    for (const KeyPair pair : {KeyPair{7, 39}, KeyPair{-32768, 32767}, KeyPair{0, -1}}) {
+        const auto scan = ParseKeyFile({ComposeKeyLine(pair.first, pair.second)});
+        EXPECT_EQ(scan.keys, pair);
+    }
 }
 
 TEST(KeyFile, LastValidLineWinsAndBadLinesAreCounted) {
@@ -173,9 +173,11 @@ TEST_F(KeyStoreTest, ImportKeysWritesTheLineAndConfirms) {
     engine_.FindRemovableDrive();
     EXPECT_CALL(messenger_, MsgBox(std::u16string(u"导入操作已完成！"), MsgStyle::kInformation,
                                    std::u16string(u"操作成功")));
-    ASSERT_TRUE(engine_.ImportKeys(u"20UGA-3", 20, -3));
+    ASSERT_TRUE(engine_.ImportKeys(20, -3));
     EXPECT_EQ(engine_.FirstKey, 20);
     EXPECT_EQ(engine_.SecondKey, -3);
+    // The line is composed from the numbers: the two cannot disagree.
+    EXPECT_EQ(engine_.KeyLine, u"20UGA-3");
     EXPECT_EQ(ReadBytes(Store(tmp_ / "f") / "chat.mx"), "20UGA-3\r\n");
 }
 
@@ -184,8 +186,9 @@ TEST_F(KeyStoreTest, ImportKeysWithoutRootClaimsNoSuccess) {
     EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
                                        (tmp_ / "data" / "settings.ini").u16string(),
                                    MsgStyle::kOkOnly, std::u16string(u"错误")));
-    EXPECT_FALSE(engine_.ImportKeys(u"20UGA3", 20, 3));
+    EXPECT_FALSE(engine_.ImportKeys(20, 3));
     EXPECT_EQ(engine_.FirstKey, 20);
+    EXPECT_EQ(engine_.KeyLine, u"20UGA3");
     EXPECT_FALSE(engine_.KeysStored());
 }
 
@@ -355,7 +358,7 @@ TEST_F(KeyStoreTest, KeyFileIsReadableByItsOwnerOnly) {
     ::chmod(file.c_str(), 0644);
     engine_.FindRemovableDrive();
     EXPECT_CALL(messenger_, MsgBox(_, MsgStyle::kInformation, _));
-    ASSERT_TRUE(engine_.ImportKeys(u"3UGA4", 3, 4));
+    ASSERT_TRUE(engine_.ImportKeys(3, 4));
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -443,4 +446,125 @@ TEST_F(KeyStoreTest, RandomKeysAndOffsetsCoverTheirWholeRanges) {
     EXPECT_TRUE(offsets.count(u"26"));
     EXPECT_FALSE(offsets.count(u"0"));
     EXPECT_FALSE(offsets.count(u"27"));
+}
+
+// ---- the first-run check ----------------------------------------------------------
+
+TEST_F(KeyStoreTest, FirstRunMakesKeysOnceAndTheMarkerGoes) {
+    auto rootText = Root("keys");
+    const fs::path marker = tmp_ / "prog" / "first";
+    const fs::path file = Store(tmp_ / "keys") / "chat.mx";
+    WriteBytes(marker, "");
+    EXPECT_EQ(engine_.CheckFirstRun(rootText), FirstRun::KeysKept);
+    EXPECT_EQ(ReadBytes(file), "5UGA6\r\n");
+    EXPECT_EQ(engine_.FirstKey, 5);
+    EXPECT_FALSE(fs::exists(marker));
+
+    // Once per run: a marker that turns up again waits for the next start,
+    // and keys taken over meanwhile stay.
+    WriteBytes(marker, "");
+    engine_.FirstKey = 31;
+    EXPECT_EQ(engine_.CheckFirstRun(rootText), FirstRun::NotFirst);
+    EXPECT_EQ(ReadBytes(file), "5UGA6\r\n");
+    EXPECT_EQ(engine_.FirstKey, 31);
+    EXPECT_TRUE(fs::exists(marker));
+}
+
+TEST_F(KeyStoreTest, WithoutAMarkerNothingIsMade) {
+    auto rootText = Root("keys");
+    EXPECT_EQ(engine_.CheckFirstRun(rootText), FirstRun::NotFirst);
+    EXPECT_FALSE(fs::exists(Store(tmp_ / "keys")));
+    EXPECT_EQ(engine_.FirstKey, 0);
+    // Only a file is a marker.
+    ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    fs::create_directories(tmp_ / "prog" / "first");
+    EXPECT_EQ(next.CheckFirstRun(rootText), FirstRun::NotFirst);
+    EXPECT_FALSE(fs::exists(Store(tmp_ / "keys")));
+}
+
+TEST_F(KeyStoreTest, FirstRunMarkerStaysUntilTheKeysAreKept) {
+    // No root anywhere: the keys serve this run, the marker the next start.
+    const fs::path marker = tmp_ / "prog" / "first";
+    WriteBytes(marker, "");
+    // The data folder is offered; the user says No.
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion), _, _))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::No));
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                                       (tmp_ / "prog" / "settings.ini").u16string(),
+                                   MsgStyle::kOkOnly, std::u16string(u"错误")));
+    std::u16string none;
+    EXPECT_EQ(engine_.CheckFirstRun(none), FirstRun::KeysNotKept);
+    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_EQ(engine_.FirstKey, 5);
+    EXPECT_FALSE(engine_.KeysStored());
+    EXPECT_TRUE(none.empty());
+    // No second question or message in the same run.
+    EXPECT_EQ(engine_.CheckFirstRun(none), FirstRun::NotFirst);
+
+    // The next start, with a store, makes and keeps them.
+    ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    next.SetDraw([](int, int) { return 9; });
+    std::u16string keys = Root("keys");
+    EXPECT_EQ(next.CheckFirstRun(keys), FirstRun::KeysKept);
+    EXPECT_EQ(ReadBytes(Store(tmp_ / "keys") / "chat.mx"), "9UGA9\r\n");
+    EXPECT_FALSE(fs::exists(marker));
+}
+
+TEST_F(KeyStoreTest, FirstRunKeepsTheKeyFileItFindsOrTriesAgainWhenItCannotReadIt) {
+    auto rootText = Root("keys");
+    const fs::path file = Store(tmp_ / "keys") / "chat.mx";
+    const fs::path marker = tmp_ / "prog" / "first";
+    // The same stick on a second computer: its keys are the user's keys.
+    WriteBytes(file, "17UGA23\r\n");
+    WriteBytes(marker, "");
+    EXPECT_EQ(engine_.CheckFirstRun(rootText), FirstRun::KeysKept);
+    EXPECT_EQ(ReadBytes(file), "17UGA23\r\n");
+    EXPECT_EQ(engine_.FirstKey, 17);
+    EXPECT_EQ(engine_.SecondKey, 23);
+    EXPECT_FALSE(fs::exists(marker));
+
+    // A file that is no key file is never overwritten.
+    ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    WriteBytes(file, "not a key line\r\n");
+    WriteBytes(marker, "");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"密钥文件中有无法识别的行"), _, _));
+    EXPECT_EQ(next.CheckFirstRun(rootText), FirstRun::KeysNotKept);
+    EXPECT_EQ(ReadBytes(file), "not a key line\r\n");
+    EXPECT_TRUE(fs::exists(marker));
+}
+
+TEST_F(KeyStoreTest, FirstRunMarkerInTheDataFolder) {
+    // A program folder the user cannot write: the marker is the data folder's.
+    fs::create_directories(tmp_ / "data");
+    engine_.SetDataFolder(tmp_ / "data");
+    WriteBytes(tmp_ / "prog" / "first", "");
+    WriteBytes(tmp_ / "data" / "first", "");
+    std::u16string keys = Root("keys");
+    EXPECT_EQ(engine_.CheckFirstRun(keys), FirstRun::KeysKept);
+    EXPECT_FALSE(fs::exists(tmp_ / "data" / "first"));
+    EXPECT_TRUE(fs::exists(tmp_ / "prog" / "first"));
+}
+
+TEST_F(KeyStoreTest, FirstRunWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
+    // The common case on a desktop: no stick, no KeyChar.
+    const fs::path data = tmp_ / "data";
+    fs::create_directories(data);
+    engine_.SetDataFolder(data);
+    WriteBytes(data / "first", "");
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion),
+                                   MsgStyle::kYesNo | MsgStyle::kQuestion, std::u16string(u"提示")))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
+    std::u16string USBNAME;
+    EXPECT_EQ(engine_.CheckFirstRun(USBNAME), FirstRun::KeysKept);
+    EXPECT_EQ(USBNAME, data.u16string());
+    EXPECT_EQ(ReadBytes(Store(data) / "chat.mx"), "5UGA6\r\n");
+    EXPECT_TRUE(engine_.KeysStored());
+    EXPECT_FALSE(fs::exists(data / "first"));
+
+    // The next start finds them through settings.ini, and asks nothing.
+    ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    next.SetDataFolder(data);
+    EXPECT_EQ(next.LoadKeys(ReadKeyChar(data)), LoadResult::Loaded);
+    EXPECT_EQ(next.FirstKey, 5);
+    EXPECT_EQ(next.SecondKey, 6);
 }

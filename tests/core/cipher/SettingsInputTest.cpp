@@ -1,4 +1,4 @@
-// The checks behind the settings window's import and relocation prompts.
+// The check behind the settings window's relocation prompt.
 
 #include <gtest/gtest.h>
 
@@ -12,27 +12,6 @@ namespace velotan::windows {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(ParseImportKey, WholeNumbersFromOneTo255) {
-    EXPECT_EQ(ParseImportKey(u"1"), 1);
-    EXPECT_EQ(ParseImportKey(u"12"), 12);
-    EXPECT_EQ(ParseImportKey(u"255"), 255);
-    EXPECT_EQ(ParseImportKey(u" 200 "), 200);
-    EXPECT_EQ(ParseImportKey(u"\u3000"
-                             u"39"),
-              39);  // an ideographic space from a Chinese IME
-    EXPECT_EQ(ParseImportKey(u"007"), 7);
-    EXPECT_EQ(ParseImportKey(u"0000000000000000000000012"), 12);
-}
-
-TEST(ParseImportKey, EverythingElseIsRejected) {
-    for (const std::u16string text :
-         {u"", u"  ", u"0", u"000", u"256", u"1000", u"-1", u"+5", u"1.5", u"3,5", u"12a", u"a12",
-          u"1 2", u"１２", u"99999999999999999999999", u"0x1F"}) {
-        EXPECT_FALSE(ParseImportKey(text).has_value())
-            << std::string(text.begin(), text.end());  // ASCII enough to read
-    }
-}
 
 class CheckKeyStoreRootTest : public ::testing::Test {
   protected:

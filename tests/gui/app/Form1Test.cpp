@@ -320,69 +320,6 @@ TEST_F(Form1Test, FirstRunKeysGoToTheConfiguredStore) {
     EXPECT_EQ(ReadBytes(KeyFile()), keyLine);
 }
 
-TEST_F(Form1Test, FirstRunMarkerStaysUntilTheKeysAreWritten) {
-    // No settings.ini and no removable drive: nowhere to keep the keys.
-    WriteBytes(Folder() / "first", "");
-    Open();
-    ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    // The settings.ini to change is named on a second line.
-    EXPECT_EQ(
-        dialogs_.Messages()[0].text,
-        QStringLiteral("路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项\r\n") +
-            QPath(Folder() / "settings.ini"));
-    EXPECT_TRUE(fs::exists(Folder() / "first"));
-
-    // The next start, with a store configured, makes and keeps the keys.
-    app_.reset();
-    ProcessEvents();
-    dialogs_.asked.clear();
-    ConfigureKeyStore();
-    Open();
-    EXPECT_TRUE(dialogs_.asked.empty());
-    EXPECT_TRUE(fs::exists(KeyFile()));
-    EXPECT_FALSE(fs::exists(Folder() / "first"));
-}
-
-TEST_F(Form1Test, FirstRunOverAnExistingKeyFileKeepsIt) {
-    // The same stick on a second computer: its keys are the user's keys.
-    WriteKeyFile("17UGA23");
-    WriteBytes(Folder() / "first", "");
-    Open();
-    EXPECT_EQ(ReadBytes(KeyFile()), "17UGA23\r\n");
-    EXPECT_EQ(app_->Cipher().FirstKey, 17);
-    EXPECT_EQ(app_->Cipher().SecondKey, 23);
-    EXPECT_FALSE(fs::exists(Folder() / "first"));
-    EXPECT_TRUE(dialogs_.asked.empty());
-}
-
-TEST_F(Form1Test, FirstRunOverAnUnreadableKeyFileWritesNothing) {
-    WriteKeyFile("not a key line");
-    WriteBytes(Folder() / "first", "");
-    Open();
-    EXPECT_EQ(ReadBytes(KeyFile()), "not a key line\r\n");
-    EXPECT_TRUE(fs::exists(Folder() / "first"));  // tried again at the next start
-    EXPECT_FALSE(dialogs_.Messages().empty());
-}
-
-TEST_F(Form1Test, FirstRunCheckRunsOncePerStart) {
-    // No key store anywhere: the marker stays.
-    WriteBytes(Folder() / "first", "");
-    Open();
-    ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    ASSERT_TRUE(fs::exists(Folder() / "first"));
-    // Keys taken over in the settings window, for this run only.
-    app_->Cipher().FirstKey = 31;
-    app_->Cipher().SecondKey = 2;
-    window_->close();
-    ProcessEvents();
-    Open();
-    // Back in the main window: no new keys, no second message.
-    EXPECT_EQ(dialogs_.Messages().size(), 1u);
-    EXPECT_EQ(app_->Cipher().FirstKey, 31);
-    EXPECT_EQ(app_->Cipher().SecondKey, 2);
-    EXPECT_TRUE(fs::exists(Folder() / "first"));
-}
-
 TEST_F(Form1Test, KeyStoreRootSurvivesAnEmptiedKeyChar) {
     WriteKeyFile("7UGA3");
     Open();
