@@ -29,10 +29,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     "${CPACK_PACKAGING_INSTALL_PREFIX}"
     "${CMAKE_BINARY_DIR}/src/ledcontrol")
-# Loaded at run time, so no shared library names them: the Qt platform
-# plugins for a desktop session.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+# What no shared library names: the Qt platform plugins for a desktop
+# session, a CJK font (without one every Chinese text shows as boxes) and
+# xdg-open for the share, help and suggestion buttons. The Wayland plugin lets
+# the program run natively there instead of through XWayland.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 # Chinese input methods for Qt 6 programs.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fcitx5-frontend-qt6 | ibus")
 

@@ -20,6 +20,7 @@
 
 using velotan::app::render::Save;
 using velotan::app::render::SilentDialogs;
+using velotan::app::render::TempProgramFolder;
 
 namespace {
 
@@ -38,11 +39,8 @@ int main(int argc, char** argv) {
     const QDir& out = *outFolder;
 
     // A program folder as installed: skin, symbols, empty password database.
-    QTemporaryDir temp;
-    const fs::path folder = fs::path(temp.path().toStdString());
-    const fs::path data = VELOTAN_DATA_DIR;
-    fs::copy_file(data / "Main.skn", folder / "Main.skn");
-    fs::copy_file(data / "symbolhandle.ini", folder / "symbolhandle.ini");
+    const TempProgramFolder program({"Main.skn", "symbolhandle.ini"});
+    const fs::path& folder = program.Path();
     std::string error;
     if (!passworddb::PasswordDatabase::Create(passworddb::DatabaseFile(folder),
                                               passworddb::kDatabasePassword, &error)) {

@@ -22,30 +22,22 @@
 
 using velotan::app::render::Save;
 using velotan::app::render::SilentDialogs;
+using velotan::app::render::TempProgramFolder;
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace velotan;
 
-// A program folder with the skin and, when asked, the control library.
-fs::path MakeProgramFolder(const QTemporaryDir& temp, bool withLibrary) {
-    const fs::path folder = fs::path(QFile::encodeName(temp.path()).toStdString());
-    const fs::path data = VELOTAN_DATA_DIR;
-    fs::copy_file(data / "Main.skn", folder / "Main.skn");
-    fs::copy_file(data / "symbolhandle.ini", folder / "symbolhandle.ini");
-    if (withLibrary)
-        fs::copy_file(VXLED_LIBRARY_PATH, folder / "libVxLedControl.so");
-    return folder;
-}
-
 bool Render(bool withLibrary, const QDir& out, const char* name) {
-    QTemporaryDir program;
+    // A program folder with the skin and, when asked, the control library.
+    const TempProgramFolder program({"Main.skn", "symbolhandle.ini"});
+    if (withLibrary)
+        fs::copy_file(VXLED_LIBRARY_PATH, program.Path() / "libVxLedControl.so");
     QTemporaryDir xdg;
     qputenv("XDG_DATA_HOME", QFile::encodeName(xdg.path()));
     SilentDialogs dialogs;
-    app::App app(MakeProgramFolder(program, withLibrary), dialogs,
-                 [] { return platform::DriveMap(); });
+    app::App app(program.Path(), dialogs, [] { return platform::DriveMap(); });
     windows::RegisterWindowOpeners(app);
     app.Cipher().FirstKey = 12;
     app.Cipher().SecondKey = 200;

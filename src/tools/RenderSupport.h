@@ -1,19 +1,41 @@
 #pragma once
-// What every window renderer of scripts/screenshots shares: dialogs that ask
-// nothing, and saving a window's picture.
+// What every window renderer of scripts/screenshots shares: a temporary
+// program folder, dialogs that ask nothing, and saving a window's picture.
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QString>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <cstdio>
+#include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "app/Dialogs.h"
 
 namespace velotan::app::render {
+
+// A program folder as installed, as far as a renderer's windows read it: the
+// named files shipped in the source tree's data folder, copied into a
+// temporary folder that goes with the object.
+class TempProgramFolder {
+  public:
+    explicit TempProgramFolder(std::initializer_list<const char*> shippedFiles)
+        : path_(QFile::encodeName(temp_.path()).toStdString()) {
+        for (const char* file : shippedFiles)
+            std::filesystem::copy_file(std::filesystem::path(VELOTAN_DATA_DIR) / file,
+                                       path_ / file);
+    }
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    QTemporaryDir temp_;
+    std::filesystem::path path_;
+};
 
 // Nothing is asked while rendering; anything said is printed.
 class SilentDialogs : public Dialogs {

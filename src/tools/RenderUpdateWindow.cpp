@@ -23,6 +23,7 @@
 
 using velotan::app::render::Save;
 using velotan::app::render::SilentDialogs;
+using velotan::app::render::TempProgramFolder;
 
 namespace {
 
@@ -66,9 +67,8 @@ int main(int argc, char** argv) {
     while (!server.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-    QTemporaryDir temp;
-    const fs::path folder = fs::path(temp.path().toStdString());
-    fs::copy_file(fs::path(VELOTAN_DATA_DIR) / "Main.skn", folder / "Main.skn");
+    const TempProgramFolder program({"Main.skn"});
+    const fs::path& folder = program.Path();
     std::ofstream(folder / "update.ini", std::ios::binary)
         << "[update]\r\nServer=http://127.0.0.1:" << port << "\r\n";
 

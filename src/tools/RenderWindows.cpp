@@ -24,6 +24,7 @@
 
 using velotan::app::render::Save;
 using velotan::app::render::SilentDialogs;
+using velotan::app::render::TempProgramFolder;
 
 namespace {
 
@@ -50,11 +51,9 @@ int main(int argc, char** argv) {
     const QDir& out = *outFolder;
 
     // A program folder as installed, as far as these windows read it.
-    QTemporaryDir temp;
-    const fs::path folder = fs::path(temp.path().toStdString());
-    const fs::path data = VELOTAN_DATA_DIR;
-    for (const char* file : {"Main.skn", "symbolhandle.ini", "controlsinfo.txt", "algorithm.txt"})
-        fs::copy_file(data / file, folder / file);
+    const TempProgramFolder program(
+        {"Main.skn", "symbolhandle.ini", "controlsinfo.txt", "algorithm.txt"});
+    const fs::path& folder = program.Path();
 
     SilentDialogs dialogs;
     bool ok = true;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -14,10 +15,15 @@ class TempDir {
     TempDir() {
         std::string tmpl =
             (std::filesystem::temp_directory_path() / "velotan-test-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
+        if (!::mkdtemp(tmpl.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
     }
     ~TempDir() {
+        // A test may have left its folder read-only.
         std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;

@@ -14,8 +14,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velotan::testing {
 
@@ -126,6 +129,37 @@ class ReadOnlyTree {
     }
 
     std::filesystem::path root_;
+};
+
+// The usual set-up of a read-only test: the test's folder `top` opened to
+// others, every folder of `readOnly` made read-only, and root acting as the
+// unprivileged account (which must reach the first of them). When Active() is
+// false the test cannot make its point and skips with kReadOnlyStopsNothing.
+inline constexpr const char* kReadOnlyStopsNothing =
+    "as root, and with no unprivileged account that reaches the test folder, a read-only "
+    "folder stops nothing";
+
+class ReadOnlyFolders {
+  public:
+    ReadOnlyFolders(const std::filesystem::path& top,
+                    std::initializer_list<std::filesystem::path> readOnly)
+        : trees_(Make(top, readOnly)), unprivileged_(*readOnly.begin()) {}
+
+    bool Active() const { return unprivileged_.Active(); }
+
+  private:
+    static std::vector<std::unique_ptr<ReadOnlyTree>> Make(
+        const std::filesystem::path& top, std::initializer_list<std::filesystem::path> readOnly) {
+        OpenToOthers(top);
+        std::vector<std::unique_ptr<ReadOnlyTree>> trees;
+        for (const auto& folder : readOnly)
+            trees.push_back(std::make_unique<ReadOnlyTree>(folder));
+        return trees;
+    }
+
+    // Declared first, so they are undone after the account is given back.
+    std::vector<std::unique_ptr<ReadOnlyTree>> trees_;
+    ActAsUnprivileged unprivileged_;
 };
 
 // Runs `body` in a child process whose files may not grow beyond `limit`

@@ -10,7 +10,7 @@
 #include "Twips.h"
 #include "WindowFonts.h"
 #include "app/QtText.h"
-#include "platform/DriveMap.h"
+#include "passworddb/PasswordHash.h"
 
 namespace velotan::app {
 namespace {
@@ -30,9 +30,7 @@ QString TrimSpaces(const QString& text) {
     return text.mid(first, last - first);
 }
 
-std::string Ascii(const std::u16string& text) {
-    return QString::fromStdU16String(text).toStdString();
-}
+constexpr const char16_t* kHashFailedReason = u"无法为新口令生成散列值（内存不足）。";
 
 }  // namespace
 
@@ -70,15 +68,6 @@ ForLoad::ForLoad(App& app) : app_(app) {
     TextPass[1]->hide();
     LblOK->hide();
     TextPass[2]->hide();
-
-    // Holds the stored password for the comparisons; it lies below the
-    // window's edge and is never seen.
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsRect(600, 2400, 1695, 285));
-    // Never seen, so never reachable either: the Tab key must not carry the
-    // focus (and a copy command) into the stored password.
-    Text1->setFocusPolicy(Qt::NoFocus);
 
     CommandYes = new QPushButton(QStringLiteral("确定"), this);
     CommandYes->setObjectName(QStringLiteral("CommandYes"));
@@ -137,10 +126,7 @@ bool ForLoad::OpenUser() {
         DatabaseFailed();
         return false;
     }
-    StoredPassword = QString::fromStdString(value).toStdU16String();
-    if (!StoredPassword.empty())
-        StoredPassword = PasswordCodec.Base64Decode(StoredPassword);
-    Text1->setText(QString::fromStdU16String(StoredPassword));
+    StoredValue = value;
     return true;
 }
 
@@ -162,12 +148,26 @@ void ForLoad::CommandYes_Click() {
 }
 
 void ForLoad::LoginConfirm() {
-    if (TextPass[0]->text() == Text1->text()) {
-        app_.ShowMainWindow();
-        close();
+    const std::u16string typed = TextPass[0]->text().toStdU16String();
+    const passworddb::LoginCheck check = passworddb::CheckLogin(StoredValue, typed);
+    if (check == passworddb::LoginCheck::Wrong) {
+        Inform(kWrongPasswordMessage, MsgStyle::kCritical, u"错误");
         return;
     }
-    Inform(kWrongPasswordMessage, MsgStyle::kCritical, u"错误");
+    if (check == passworddb::LoginCheck::RightInOldForm)
+        UpgradeStoredValue(typed);
+    app_.ShowMainWindow();
+    close();
+}
+
+void ForLoad::UpgradeStoredValue(const std::u16string& password) {
+    // The old form gives the password back to anyone who copies the
+    // database. Where the hash cannot be written, the old entry stays and
+    // keeps working; the next login tries again.
+    const auto hash = passworddb::StoredFormOf(password);
+    int changed = 0;
+    if (hash && DbConnection.UpdatePassword(*hash, StoredValue, changed, nullptr) && changed > 0)
+        StoredValue = *hash;
 }
 
 void ForLoad::PasswordConfirm() {
@@ -190,13 +190,16 @@ void ForLoad::PasswordConfirm() {
         DatabaseFailed();
         return;
     }
-    const std::string newValue = Ascii(encoded);
+    const std::optional<std::string> newValue = passworddb::StoredFormOf(typed);
+    if (!newValue) {
+        app_.Dlg().Show(QStringLiteral("口令未能更改：") + Q(kHashFailedReason),
+                        MsgStyle::kCritical | MsgStyle::kSystemModal, QStringLiteral("错误"));
+        return;
+    }
     std::string error;
-    if (!StoredPassword.empty()) {
-        const std::string oldValue =
-            Ascii(PasswordCodec.Base64Encode(Text1->text().toStdU16String()));
+    if (!StoredValue.empty()) {
         int changed = 0;
-        const bool ok = DbConnection.UpdatePassword(newValue, oldValue, changed, &error);
+        const bool ok = DbConnection.UpdatePassword(*newValue, StoredValue, changed, &error);
         // Claiming a change that did not happen would lock the user out.
         if (!ok || changed == 0) {
             const QString reason =
@@ -209,7 +212,7 @@ void ForLoad::PasswordConfirm() {
         close();
         return;
     }
-    if (!DbConnection.ReplacePassword(newValue, &error)) {
+    if (!DbConnection.ReplacePassword(*newValue, &error)) {
         app_.Dlg().Show(QStringLiteral("口令未能更改：") + QString::fromStdString(error),
                         MsgStyle::kCritical | MsgStyle::kSystemModal, QStringLiteral("错误"));
         return;

@@ -1,7 +1,7 @@
 #pragma once
 // The login window, which the program starts with, and, under the caption
 // "口令设置", the dialog in which the login password is set or changed. The
-// password lives Base64-encoded in the password database.
+// password database holds a salted hash of it, never the password itself.
 
 #include <QPointer>
 #include <QWidget>
@@ -41,7 +41,6 @@ class ForLoad : public QWidget {
 
     // TextPass(0) login, TextPass(1) new password, TextPass(2) repeated.
     std::array<QLineEdit*, 3> TextPass{};
-    QLineEdit* Text1 = nullptr;
 
     // Skin, draw, connect, read the stored password.
     void Form_Load();
@@ -66,6 +65,7 @@ class ForLoad : public QWidget {
     void EXT();
     void LoginConfirm();
     void PasswordConfirm();
+    void UpgradeStoredValue(const std::u16string& password);
     void DatabaseFailed();
     void Inform(const char16_t* text, int icon, const char16_t* title);
 
@@ -79,7 +79,9 @@ class ForLoad : public QWidget {
     QPushButton* CommandNo = nullptr;
 
     passworddb::PasswordDatabase DbConnection;
-    std::u16string StoredPassword;
+    // 口令 as read from the database: empty (no password), a hash, or the
+    // Base64 form earlier versions stored.
+    std::string StoredValue;
     encoding::Class1 PasswordCodec;
     QPointer<QWidget> settingsWindow_;
     bool unloaded_ = false;

@@ -26,14 +26,13 @@ using ::testing::_;
 using ::testing::StrictMock;
 using velotan::platform::DriveMap;
 using velotan::platform::MsgStyle;
-using velotan::testing::ActAsUnprivileged;
 using velotan::testing::FifoGuard;
 using velotan::testing::HasLeftovers;
 using velotan::testing::HasText;
+using velotan::testing::kReadOnlyStopsNothing;
 using velotan::testing::MockMessenger;
-using velotan::testing::OpenToOthers;
 using velotan::testing::ReadBytes;
-using velotan::testing::ReadOnlyTree;
+using velotan::testing::ReadOnlyFolders;
 using velotan::testing::RunWithFileSizeLimit;
 using velotan::testing::TempDir;
 using velotan::testing::WriteBytes;
@@ -86,13 +85,9 @@ class KeyStoreFaults : public ::testing::Test {
 TEST_F(KeyStoreFaults, ReadOnlyStoreIsReadButNeverClaimedWritten) {
     WriteBytes(KeyFile(), kKeyLine);
     WriteBytes(tmp_ / "bare" / "readme.txt", "a stick without a key store");
-    OpenToOthers(tmp_.path());
-    ReadOnlyTree readOnlyStick(Root());
-    ReadOnlyTree readOnlyBare(tmp_ / "bare");
-    ActAsUnprivileged unprivileged(Root());
-    if (!unprivileged.Active())
-        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
-                        "read-only folder stops nothing";
+    ReadOnlyFolders readOnly(tmp_.path(), {Root(), tmp_ / "bare"});
+    if (!readOnly.Active())
+        GTEST_SKIP() << kReadOnlyStopsNothing;
 
     // Reading works as ever.
     engine_.FirstKey = engine_.SecondKey = 0;
@@ -292,12 +287,9 @@ TEST(SettingsFileFaults, ReadOnlyProgramFolderKeepsSettingsIni) {
     const fs::path folder = tmp / "program";
     const std::string old = "[set]\r\nKeyChar=G\r\n";
     WriteBytes(folder / kSettingsFileName, old);
-    OpenToOthers(tmp.path());
-    ReadOnlyTree readOnly(folder);
-    ActAsUnprivileged unprivileged(folder);
-    if (!unprivileged.Active())
-        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
-                        "read-only folder stops nothing";
+    ReadOnlyFolders readOnly(tmp.path(), {folder});
+    if (!readOnly.Active())
+        GTEST_SKIP() << kReadOnlyStopsNothing;
     std::string error;
     EXPECT_FALSE(WriteKeyChar(folder, u"H", &error));
     EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;

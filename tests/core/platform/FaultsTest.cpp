@@ -11,12 +11,11 @@
 #include "platform/DriveMap.h"
 
 using namespace velotan::platform;
-using velotan::testing::ActAsUnprivileged;
 using velotan::testing::FifoGuard;
 using velotan::testing::HasLeftovers;
-using velotan::testing::OpenToOthers;
+using velotan::testing::kReadOnlyStopsNothing;
 using velotan::testing::ReadBytes;
-using velotan::testing::ReadOnlyTree;
+using velotan::testing::ReadOnlyFolders;
 using velotan::testing::RunWithFileSizeLimit;
 using velotan::testing::TempDir;
 using velotan::testing::WriteBytes;
@@ -31,12 +30,9 @@ TEST(WriterFaults, ReadOnlyFolderRefusesTheWriteAndKeepsTheOldFile) {
     TempDir tmp;
     const auto folder = tmp / "program";
     WriteBytes(folder / "settings.ini", kOld);
-    OpenToOthers(tmp.path());
-    ReadOnlyTree readOnly(folder);
-    ActAsUnprivileged unprivileged(folder);
-    if (!unprivileged.Active())
-        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
-                        "read-only folder stops nothing";
+    ReadOnlyFolders readOnly(tmp.path(), {folder});
+    if (!readOnly.Active())
+        GTEST_SKIP() << kReadOnlyStopsNothing;
     std::string error;
     EXPECT_FALSE(WriteAnsiLines(folder / "settings.ini", {u"[set]", u"KeyChar=F"}, 0600, &error));
     EXPECT_NE(error.find("cannot create"), std::string::npos) << error;

@@ -34,31 +34,6 @@ void ProcessEvents() {
     QCoreApplication::processEvents();
 }
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "velotan-app-XXXXXX").string();
-    char* made = ::mkdtemp(pattern.data());
-    if (!made)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = made;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
-void WriteBytes(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 QString QPath(const fs::path& path) {
     return QFile::decodeName(path.string().c_str());
 }
@@ -73,8 +48,8 @@ void AppFixture::SetUp() {
         savedEnvironment_.emplace_back(name,
                                        value ? std::optional<std::string>(value) : std::nullopt);
     }
-    ::setenv("XDG_DATA_HOME", (temp_.Path() / "xdg-data").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (temp_.Path() / "xdg-state").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (temp_.path() / "xdg-data").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (temp_.path() / "xdg-state").c_str(), 1);
     fs::create_directories(Folder());
     std::string error;
     ASSERT_TRUE(

@@ -16,6 +16,7 @@
 
 #include "ScriptedDialogs.h"
 #include "app/App.h"
+#include "common/TempDir.h"
 
 namespace velotan::app::test {
 
@@ -25,19 +26,11 @@ QApplication& QtApp();
 // Lets deleteLater() and pending events run.
 void ProcessEvents();
 
-// A folder that disappears with the test.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    const std::filesystem::path& Path() const { return path_; }
+// A folder that disappears with the test, and whole files in and out.
+using TempFolder = velotan::testing::TempDir;
+using velotan::testing::ReadBytes;
+using velotan::testing::WriteBytes;
 
-  private:
-    std::filesystem::path path_;
-};
-
-void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
-std::string ReadBytes(const std::filesystem::path& file);
 QString QPath(const std::filesystem::path& path);
 
 template <typename T>
@@ -52,8 +45,8 @@ class AppFixture : public ::testing::Test {
 
     // The program folder as installed: database with one empty row and the
     // shipped symbolhandle.ini; a key store configured in settings.ini.
-    std::filesystem::path Folder() const { return temp_.Path() / "program"; }
-    std::filesystem::path Store() const { return temp_.Path() / "store"; }
+    std::filesystem::path Folder() const { return temp_.path() / "program"; }
+    std::filesystem::path Store() const { return temp_.path() / "store"; }
     std::filesystem::path DatabaseFile() const;
     std::filesystem::path KeyFile() const;
     void ConfigureKeyStore();

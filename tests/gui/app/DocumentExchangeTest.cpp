@@ -44,7 +44,7 @@ class DocumentExchangeTest : public AppFixture {
 };
 
 TEST_F(DocumentExchangeTest, ProgramWritesAndTheCliReads) {
-    const fs::path document = temp_.Path() / "docs" / "心情.mxe";
+    const fs::path document = temp_.path() / "docs" / "心情.mxe";
     fs::create_directories(document.parent_path());
     Editor()->SetText(kMood);
     Click("cmdEncrypt");
@@ -59,12 +59,12 @@ TEST_F(DocumentExchangeTest, ProgramWritesAndTheCliReads) {
     // A pair split by hand over several lines, with empty lines and mixed
     // line ends, reads the same in both.
     std::string cipher = ReadBytes(document);
-    std::string table = ReadBytes(temp_.Path() / "docs" / "心情.mxr");
+    std::string table = ReadBytes(temp_.path() / "docs" / "心情.mxr");
     cipher.erase(cipher.size() - 2);
     table.erase(table.size() - 2);
     const size_t cut = cipher.find("UUA") + 3;
     WriteBytes(document, "\r\n" + cipher.substr(0, cut) + "\r\n\r\n" + cipher.substr(cut) + "\n");
-    WriteBytes(temp_.Path() / "docs" / "心情.mxr",
+    WriteBytes(temp_.path() / "docs" / "心情.mxr",
                table.substr(0, 5) + "\r\n\r\n" + table.substr(5) + "\r");
     run = Cli("decrypt", document);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -79,7 +79,7 @@ TEST_F(DocumentExchangeTest, ProgramWritesAndTheCliReads) {
 }
 
 TEST_F(DocumentExchangeTest, CliWritesAndTheProgramReads) {
-    const fs::path document = temp_.Path() / "docs" / "mood.MXE";
+    const fs::path document = temp_.path() / "docs" / "mood.MXE";
     fs::create_directories(document.parent_path());
     ProgramRun run = Cli("encrypt", document, kMood.toStdString());
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -87,7 +87,7 @@ TEST_F(DocumentExchangeTest, CliWritesAndTheProgramReads) {
     // The same format as the program's save: one CR LF line each, the
     // companion beside it with the extension's letter case kept.
     const std::string cipher = ReadBytes(document);
-    const std::string table = ReadBytes(temp_.Path() / "docs" / "mood.MXR");
+    const std::string table = ReadBytes(temp_.path() / "docs" / "mood.MXR");
     ASSERT_GE(cipher.size(), 2u);
     EXPECT_EQ(cipher.find("\r\n"), cipher.size() - 2);
     EXPECT_EQ(table.find("\r\n"), table.size() - 2);

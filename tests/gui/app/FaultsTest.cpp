@@ -31,11 +31,10 @@ namespace fs = std::filesystem;
 using cipher::CompanionPath;
 using cipher::ReadDocument;
 using cipher::WriteDocument;
-using velotan::testing::ActAsUnprivileged;
 using velotan::testing::GiveToUnprivileged;
 using velotan::testing::HasLeftovers;
-using velotan::testing::OpenToOthers;
-using velotan::testing::ReadOnlyTree;
+using velotan::testing::kReadOnlyStopsNothing;
+using velotan::testing::ReadOnlyFolders;
 using velotan::testing::RunWithFileSizeLimit;
 
 const std::string kFontIni =
@@ -121,13 +120,10 @@ TEST_F(AppFaults, ReadOnlyProgramFolderRefusesEveryWriteAndLosesNothing) {
     fs::create_directories(Store());
     const auto before = Snapshot();
 
-    OpenToOthers(temp_.Path());
     GiveToUnprivileged(Store());
-    ReadOnlyTree readOnly(Folder());
-    ActAsUnprivileged unprivileged(Folder());
-    if (!unprivileged.Active())
-        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
-                        "read-only folder stops nothing";
+    ReadOnlyFolders readOnly(temp_.path(), {Folder()});
+    if (!readOnly.Active())
+        GTEST_SKIP() << kReadOnlyStopsNothing;
 
     // Font.ini: the writer says why; the old file stays.
     std::string error;
@@ -177,12 +173,9 @@ TEST_F(AppFaults, ReadOnlyProgramFolderRefusesEveryWriteAndLosesNothing) {
 
 TEST_F(AppFaults, ReadOnlyDatabaseRefusesTheFirstPasswordWithoutEndingTheProgram) {
     const std::string before = ReadBytes(DatabaseFile());
-    OpenToOthers(temp_.Path());
-    ReadOnlyTree readOnly(Folder());
-    ActAsUnprivileged unprivileged(Folder());
-    if (!unprivileged.Active())
-        GTEST_SKIP() << "as root, and with no unprivileged account that reaches the test folder, a "
-                        "read-only folder stops nothing";
+    ReadOnlyFolders readOnly(temp_.path(), {Folder()});
+    if (!readOnly.Active())
+        GTEST_SKIP() << kReadOnlyStopsNothing;
     MakeApp();
     QWidget settings;
     login_ = app_->OpenPasswordSetting(&settings);
@@ -235,7 +228,7 @@ TEST_F(AppFaults, DiskFullKeepsFontIniTheDatabaseAndTheDocuments) {
     }
 
     // A document pair: neither file is replaced.
-    const fs::path document = temp_.Path() / "docs" / "a.mxe";
+    const fs::path document = temp_.path() / "docs" / "a.mxe";
     fs::create_directories(document.parent_path());
     ASSERT_TRUE(WriteDocument(document, u"old", u"oldtable"));
     auto save = RunWithFileSizeLimit(4, [&] {
@@ -372,7 +365,7 @@ TEST_F(AppFaults, BrokenDocumentPairsAreRefusedWithAMessage) {
     WriteKeyFile("7UGA3");
     OpenMain();
     SetMainState();
-    const fs::path docs = temp_.Path() / "docs";
+    const fs::path docs = temp_.path() / "docs";
     struct Case {
         const char* what;
         std::string document;   // bytes, or "<folder>"

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 TEST(FontSettingsTest, WriterProducesTheSixLines) {
     TempFolder temp;
     FontSettings font{QStringLiteral("宋体"), 10.5, true, false, 255};
-    ASSERT_TRUE(WriteFontIni(temp.Path(), font));
+    ASSERT_TRUE(WriteFontIni(temp.path(), font));
     // Whatever the machine's locale, the test pins the decimal point.
     const auto lines = FontIniLines(font, QLocale::c());
     ASSERT_EQ(lines.size(), 6u);
@@ -48,10 +48,10 @@ TEST(FontSettingsTest, WriterProducesTheSixLines) {
     EXPECT_EQ(ParseFontSize(QStringLiteral("10,5"), german), 10.5);
     EXPECT_EQ(ParseFontSize(QStringLiteral("10.5"), german), 10.5);
 
-    const std::string bytes = ReadBytes(temp.Path() / "Font.ini");
+    const std::string bytes = ReadBytes(temp.path() / "Font.ini");
     EXPECT_EQ(bytes.substr(0, 8), "[Font]\r\n");
     EXPECT_NE(bytes.find("FontName=" + encoding::ToCp936(u"宋体") + "\r\n"), std::string::npos);
-    auto values = ReadFontIni(temp.Path());
+    auto values = ReadFontIni(temp.path());
     EXPECT_EQ(values.name, QStringLiteral("宋体"));
     EXPECT_EQ(values.size, 10.5);
     EXPECT_EQ(values.bold, true);
@@ -61,12 +61,12 @@ TEST(FontSettingsTest, WriterProducesTheSixLines) {
 
 TEST(FontSettingsTest, LineCountDecidesWhichSettingsApply) {
     TempFolder temp;
-    const fs::path file = temp.Path() / "Font.ini";
+    const fs::path file = temp.path() / "Font.ini";
     // Keys in another order: each is looked up by name.
     WriteBytes(file,
                "[Font]\r\nFontColor=65280\r\nFontItalic=True\r\nFontBold=True\r\n"
                "FontSize=12\r\nFontName=Serif\r\n");
-    auto all = ReadFontIni(temp.Path(), QLocale::c());
+    auto all = ReadFontIni(temp.path(), QLocale::c());
     EXPECT_EQ(all.name, QStringLiteral("Serif"));
     EXPECT_EQ(all.size, 12);
     EXPECT_EQ(all.bold, true);
@@ -75,7 +75,7 @@ TEST(FontSettingsTest, LineCountDecidesWhichSettingsApply) {
 
     // Three lines: name, size and bold only, whatever else the lines hold.
     WriteBytes(file, "[Font]\r\nFontItalic=True\r\nFontSize=12\r\n");
-    auto three = ReadFontIni(temp.Path(), QLocale::c());
+    auto three = ReadFontIni(temp.path(), QLocale::c());
     EXPECT_FALSE(three.name.has_value());  // key missing: left alone
     EXPECT_EQ(three.size, 12);
     EXPECT_FALSE(three.bold.has_value());
@@ -86,14 +86,14 @@ TEST(FontSettingsTest, LineCountDecidesWhichSettingsApply) {
     WriteBytes(file,
                "\r\n[Font]\r\nFontName=Serif\r\nFontSize=9\r\nFontBold=False\r\n"
                "FontItalic=False\r\nFontColor=1\r\n; more\r\n");
-    auto padded = ReadFontIni(temp.Path(), QLocale::c());
+    auto padded = ReadFontIni(temp.path(), QLocale::c());
     EXPECT_TRUE(padded.name && padded.size && padded.bold && padded.italic && padded.color);
 
     // Values that cannot be converted leave just that property alone.
     WriteBytes(file,
                "[Font]\r\nFontName=\r\nFontSize=big\r\nFontBold=Ja\r\nFontItalic=1\r\n"
                "FontColor=red\r\n");
-    auto bad = ReadFontIni(temp.Path(), QLocale::c());
+    auto bad = ReadFontIni(temp.path(), QLocale::c());
     EXPECT_FALSE(bad.name.has_value());
     EXPECT_FALSE(bad.size.has_value());
     EXPECT_FALSE(bad.bold.has_value());
@@ -101,7 +101,7 @@ TEST(FontSettingsTest, LineCountDecidesWhichSettingsApply) {
     EXPECT_FALSE(bad.color.has_value());
 
     fs::remove(file);
-    auto none = ReadFontIni(temp.Path());
+    auto none = ReadFontIni(temp.path());
     EXPECT_FALSE(none.name || none.size || none.bold || none.italic || none.color);
 }
 

@@ -10,6 +10,7 @@
 #include "app/Form1.h"
 #include "encoding/Class1.h"
 #include "passworddb/PasswordDatabase.h"
+#include "passworddb/PasswordHash.h"
 
 namespace velotan::app::test {
 namespace {
@@ -17,8 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 using platform::MsgStyle;
 
+// The form earlier versions stored: Base64 of the code page 936 bytes.
 std::string Encoded(const std::u16string& password) {
     return QString::fromStdU16String(encoding::Class1().Base64Encode(password)).toStdString();
+}
+
+// The stored value is a hash of exactly `password`.
+::testing::AssertionResult HashOf(const std::string& stored, const std::u16string& password) {
+    if (!passworddb::IsPasswordHash(stored))
+        return ::testing::AssertionFailure() << "not a hash: " << stored;
+    if (passworddb::CheckLogin(stored, password) != passworddb::LoginCheck::Right)
+        return ::testing::AssertionFailure() << "the hash does not verify";
+    return ::testing::AssertionSuccess();
 }
 
 class ForLoadTest : public AppFixture {
@@ -92,15 +103,12 @@ TEST_F(ForLoadTest, LoginIsExactCaseSensitiveAndUntrimmed) {
     EXPECT_EQ(dialogs_.Messages().size(), 3u);
 }
 
-TEST_F(ForLoadTest, EnterPressesTheFocusedButtonAndTabSkipsTheHiddenBox) {
+TEST_F(ForLoadTest, EnterPressesTheFocusedButtonAndNoBoxHoldsTheStoredPassword) {
     SetStoredValue(Encoded(u"secret"));
     Login();
-    // The box that holds the stored password lies outside the window and is
-    // not in the Tab order.
-    QLineEdit* text1 = Find<QLineEdit>(window_, "Text1");
-    ASSERT_NE(text1, nullptr);
-    EXPECT_EQ(text1->text(), QStringLiteral("secret"));
-    EXPECT_EQ(text1->focusPolicy(), Qt::NoFocus);
+    // No box anywhere in the window holds the stored password.
+    for (QLineEdit* box : window_->findChildren<QLineEdit*>())
+        EXPECT_TRUE(box->text().isEmpty()) << box->objectName().toStdString();
     EXPECT_TRUE(Find<QPushButton>(window_, "CommandYes")->isDefault());
 
     // Enter on the focused Yes button confirms (a wrong password here).
@@ -129,7 +137,7 @@ TEST_F(ForLoadTest, MissingRowOrNullCountsAsNoPassword) {
     }
 }
 
-TEST_F(ForLoadTest, FirstPasswordLeavesOneBase64RowAndEndsTheProgram) {
+TEST_F(ForLoadTest, FirstPasswordLeavesOneHashedRowAndEndsTheProgram) {
     // Whatever rows there were, exactly one is left.
     ExecSql("INSERT INTO LcUser(口令) VALUES (''); INSERT INTO LcUser(口令) VALUES (NULL)");
     QWidget settings;
@@ -150,7 +158,7 @@ TEST_F(ForLoadTest, FirstPasswordLeavesOneBase64RowAndEndsTheProgram) {
     ProcessEvents();
 
     EXPECT_EQ(RowCount(), 1);
-    EXPECT_EQ(StoredValue(), "YWJjIA==");
+    EXPECT_TRUE(HashOf(StoredValue(), u"abc "));
     const auto messages = dialogs_.Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
@@ -186,7 +194,7 @@ TEST_F(ForLoadTest, PasswordChangeUpdatesTheRowAndTheNextLoginNeedsIt) {
     ClickYes();
     ProcessEvents();
     EXPECT_EQ(RowCount(), 1);
-    EXPECT_EQ(StoredValue(), Encoded(u"new "));
+    EXPECT_TRUE(HashOf(StoredValue(), u"new "));
     ASSERT_EQ(dialogs_.Messages().size(), 2u);
     EXPECT_EQ(dialogs_.Messages()[1].text,
               QStringLiteral("口令已更改，新口令在下一次登录时生效！"));
@@ -250,7 +258,7 @@ TEST_F(ForLoadTest, PasswordThatCodePage936CannotCarryIsRefused) {
     Put(2, QStringLiteral("口令abc"));
     ClickYes();
     ProcessEvents();
-    EXPECT_EQ(StoredValue(), Encoded(u"口令abc"));
+    EXPECT_TRUE(HashOf(StoredValue(), u"口令abc"));
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("信息"));
 }
@@ -331,6 +339,57 @@ TEST_F(ForLoadTest, FailedConnectionShowsTheMessageAndEndsTheProgram) {
         ASSERT_TRUE(passworddb::PasswordDatabase::Create(DatabaseFile(),
                                                          passworddb::kDatabasePassword, &error));
     }
+}
+
+TEST_F(ForLoadTest, OldBase64EntryLogsInOnceAndIsReplacedByItsHash) {
+    SetStoredValue(Encoded(u"Abc"));
+    Login();
+    Type(0, QStringLiteral("abc"));
+    ClickYes();
+    EXPECT_EQ(app_->MainWindow(), nullptr);
+    EXPECT_EQ(StoredValue(), Encoded(u"Abc"));
+
+    Type(0, QStringLiteral("Abc"));
+    ClickYes();
+    ProcessEvents();
+    EXPECT_NE(app_->MainWindow(), nullptr);
+    EXPECT_TRUE(HashOf(StoredValue(), u"Abc"));
+    EXPECT_EQ(RowCount(), 1);
+
+    // Next run: the hash lets the same password in, and nothing else.
+    app_.reset();
+    dialogs_.asked.clear();
+    Login();
+    Type(0, QStringLiteral("Abc "));
+    ClickYes();
+    EXPECT_EQ(app_->MainWindow(), nullptr);
+    Type(0, QStringLiteral("Abc"));
+    ClickYes();
+    EXPECT_NE(app_->MainWindow(), nullptr);
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);
+}
+
+TEST_F(ForLoadTest, FailedUpgradeStillLogsInAndKeepsTheOldEntryWorking) {
+    SetStoredValue(Encoded(u"Abc"));
+    // Any write to the table fails, as on a database that cannot be written.
+    ExecSql(
+        "CREATE TRIGGER no_update BEFORE UPDATE ON LcUser BEGIN SELECT RAISE(ABORT, 'no'); END");
+    Login();
+    Type(0, QStringLiteral("Abc"));
+    ClickYes();
+    ProcessEvents();
+    EXPECT_NE(app_->MainWindow(), nullptr);
+    EXPECT_TRUE(dialogs_.Messages().empty());
+    EXPECT_EQ(StoredValue(), Encoded(u"Abc"));
+
+    app_.reset();
+    ExecSql("DROP TRIGGER no_update");
+    Login();
+    Type(0, QStringLiteral("Abc"));
+    ClickYes();
+    ProcessEvents();
+    EXPECT_NE(app_->MainWindow(), nullptr);
+    EXPECT_TRUE(HashOf(StoredValue(), u"Abc"));
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ TEST_F(Form1Test, EncryptSaveLoadBringsTheTextBack) {
     const std::u16string codeTable = app_->Cipher().CodeTable;
     ASSERT_FALSE(cipherText.empty());
 
-    const fs::path document = temp_.Path() / "notes" / "diary.mxe";
+    const fs::path document = temp_.path() / "notes" / "diary.mxe";
     fs::create_directories(document.parent_path());
     dialogs_.fileAnswers = {QPath(document)};
     Click("cmdSave");
@@ -137,7 +137,7 @@ TEST_F(Form1Test, EncryptSaveLoadBringsTheTextBack) {
     EXPECT_EQ(save.file.filter, QStringLiteral("青岚加密文件(*.mxe)|*.mxe"));
     EXPECT_EQ(save.file.initialFolder, QPath(Folder()));
     EXPECT_EQ(ReadBytes(document), encoding::ToCp936(cipherText) + "\r\n");
-    EXPECT_EQ(ReadBytes(temp_.Path() / "notes" / "diary.mxr"),
+    EXPECT_EQ(ReadBytes(temp_.path() / "notes" / "diary.mxr"),
               encoding::ToCp936(codeTable) + "\r\n");
     EXPECT_EQ(State().ArticleTitle, u"diary.mxe");
     EXPECT_EQ(State().ArticlePath, QPath(document).toStdU16String());
@@ -168,7 +168,7 @@ TEST_F(Form1Test, EncryptSaveLoadBringsTheTextBack) {
 TEST_F(Form1Test, SaveWritesOnlyAnEncryptionResult) {
     WriteKeyFile("5UGA11");
     Open();
-    const fs::path document = temp_.Path() / "a.mxe";
+    const fs::path document = temp_.path() / "a.mxe";
     // Nothing encrypted yet.
     Click("cmdSave");
     ASSERT_EQ(dialogs_.asked.size(), 1u);
@@ -183,7 +183,7 @@ TEST_F(Form1Test, SaveWritesOnlyAnEncryptionResult) {
     dialogs_.fileAnswers = {QPath(document)};
     Click("cmdSave");
     const std::string savedCipher = ReadBytes(document);
-    const std::string savedTable = ReadBytes(temp_.Path() / "a.mxr");
+    const std::string savedTable = ReadBytes(temp_.path() / "a.mxr");
 
     // After a load ResultText holds the plain text: saving it would put the
     // secret in the clear into an "encrypted" file.
@@ -197,14 +197,14 @@ TEST_F(Form1Test, SaveWritesOnlyAnEncryptionResult) {
     EXPECT_EQ(dialogs_.asked[1].kind, "msgbox");
     EXPECT_EQ(dialogs_.asked[1].title, QStringLiteral("错误"));
     EXPECT_EQ(ReadBytes(document), savedCipher);
-    EXPECT_EQ(ReadBytes(temp_.Path() / "a.mxr"), savedTable);
+    EXPECT_EQ(ReadBytes(temp_.path() / "a.mxr"), savedTable);
 
     // Encrypting again makes a result to save.
     Click("cmdEncrypt");
-    dialogs_.fileAnswers = {QPath(temp_.Path() / "b.mxe")};
+    dialogs_.fileAnswers = {QPath(temp_.path() / "b.mxe")};
     Click("cmdSave");
-    EXPECT_TRUE(fs::exists(temp_.Path() / "b.mxe"));
-    EXPECT_TRUE(fs::exists(temp_.Path() / "b.mxr"));
+    EXPECT_TRUE(fs::exists(temp_.path() / "b.mxe"));
+    EXPECT_TRUE(fs::exists(temp_.path() / "b.mxr"));
 }
 
 TEST_F(Form1Test, EncryptRefusesWithoutKeysAndForOverlongText) {
@@ -261,7 +261,7 @@ TEST_F(Form1Test, UnreadableOrUnwritableDocumentsLeaveTheStateAlone) {
     Editor()->SetText(QStringLiteral("keep me"));
 
     // A document without its companion.
-    const fs::path lonely = temp_.Path() / "lonely.mxe";
+    const fs::path lonely = temp_.path() / "lonely.mxe";
     WriteBytes(lonely, "~~UUA~~\r\n");
     dialogs_.fileAnswers = {QPath(lonely)};
     Click("cmdLoad");
@@ -278,7 +278,7 @@ TEST_F(Form1Test, UnreadableOrUnwritableDocumentsLeaveTheStateAlone) {
     // Saving into a folder that does not exist.
     Click("cmdEncrypt");
     const auto cipherBefore = app_->Cipher().ResultText;
-    dialogs_.fileAnswers = {QPath(temp_.Path() / "missing" / "x.mxe")};
+    dialogs_.fileAnswers = {QPath(temp_.path() / "missing" / "x.mxe")};
     Click("cmdSave");
     ASSERT_EQ(dialogs_.Messages().size(), 2u);
     EXPECT_EQ(dialogs_.Messages()[1].title, QStringLiteral("错误"));

@@ -23,7 +23,7 @@ std::string Encoded(const std::u16string& password) {
 
 class PerUserDataTest : public AppFixture {
   protected:
-    fs::path UserFolder() const { return temp_.Path() / "home" / "velotan"; }
+    fs::path UserFolder() const { return temp_.path() / "home" / "velotan"; }
 
     // Shipped as a package would ship it: a marker for the first start and a
     // font file beside the empty password database.
@@ -86,11 +86,11 @@ TEST_F(PerUserDataTest, ReadOnlyFolderWorksFromTheSeededUserFolder) {
         // The fixture's helpers work on the program folder's database; put
         // the user's copy there for a moment.
         const fs::path user = UserFolder() / "DataBase" / "Lc_Addlist.mdb";
-        fs::rename(DatabaseFile(), temp_.Path() / "shipped.mdb");
+        fs::rename(DatabaseFile(), temp_.path() / "shipped.mdb");
         fs::copy_file(user, DatabaseFile());
         SetStoredValue(Encoded(u"mine"));
         fs::copy_file(DatabaseFile(), user, fs::copy_options::overwrite_existing);
-        fs::rename(temp_.Path() / "shipped.mdb", DatabaseFile());
+        fs::rename(temp_.path() / "shipped.mdb", DatabaseFile());
     }
     Start([](const fs::path&) { return false; });
     dialogs_.asked.clear();

@@ -35,9 +35,9 @@ class QtTranslationsTest : public ::testing::Test {
             kQtTranslationFile;
         if (!fs::exists(source))
             return {};
-        fs::create_directories(temp_.Path() / kTranslationFolder);
-        fs::copy_file(source, temp_.Path() / kTranslationFolder / kQtTranslationFile);
-        return temp_.Path();
+        fs::create_directories(temp_.path() / kTranslationFolder);
+        fs::copy_file(source, temp_.path() / kTranslationFolder / kQtTranslationFile);
+        return temp_.path();
     }
 
     TempFolder temp_;
@@ -74,7 +74,7 @@ TEST_F(QtTranslationsTest, DialogButtonsAndLabelsReadChinese) {
 TEST_F(QtTranslationsTest, MissingTranslationLeavesQtInEnglish) {
     // An empty program folder falls back to Qt's folder; only when neither
     // has the file is nothing installed.
-    QTranslator* found = LoadQtTranslations(temp_.Path());
+    QTranslator* found = LoadQtTranslations(temp_.path());
     const bool inQtFolder =
         fs::exists(fs::path(QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()) /
                    kQtTranslationFile);

@@ -44,8 +44,8 @@ class Form2Test : public app::test::AppFixture {
         // A registry of our own, holding the library of the build tree.
         hadXdg_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
         oldXdg_ = qgetenv("XDG_DATA_HOME");
-        fs::create_directories(temp_.Path() / "xdg");
-        qputenv("XDG_DATA_HOME", (temp_.Path() / "xdg").c_str());
+        fs::create_directories(temp_.path() / "xdg");
+        qputenv("XDG_DATA_HOME", (temp_.path() / "xdg").c_str());
         QString error;
         auto library = platform::ControlLibrary::open(kLibrary, &error);
         ASSERT_TRUE(library) << error.toStdString();
@@ -346,7 +346,7 @@ TEST_F(Form2Test, RelocationWritesExactlyTwoLinesAndChangesNothingNow) {
 
     // An existing folder, typed with blanks around it, is stored as the
     // INI reader will read it.
-    const fs::path other = temp_.Path() / "other store";
+    const fs::path other = temp_.path() / "other store";
     fs::create_directories(other);
     dialogs_.inputAnswers = {QStringLiteral("  ") + app::test::QPath(other) + QStringLiteral(" ")};
     Click("Command1");
@@ -357,7 +357,7 @@ TEST_F(Form2Test, CancelledOrRejectedRelocationWritesNothing) {
     ConfigureKeyStore();
     ASSERT_NE(OpenFromMainWindow(), nullptr);
     const std::string before = SettingsIni();
-    WriteBytes(temp_.Path() / "a-file", "x");
+    WriteBytes(temp_.path() / "a-file", "x");
     struct Case {
         std::optional<QString> answer;
         size_t errors;
@@ -367,11 +367,11 @@ TEST_F(Form2Test, CancelledOrRejectedRelocationWritesNothing) {
         {QString(), 0},
         {QStringLiteral("   "), 0},
         {QStringLiteral("7"), 1},
-        {app::test::QPath(temp_.Path() / "missing"), 1},
-        {app::test::QPath(temp_.Path() / "a-file"), 1},
+        {app::test::QPath(temp_.path() / "missing"), 1},
+        {app::test::QPath(temp_.path() / "a-file"), 1},
         {QStringLiteral("relative/folder"), 1},
         {QStringLiteral("/") + QString(200, u'a'), 1},
-        {app::test::QPath(temp_.Path()) + QStringLiteral("/\U0001F600"), 1},
+        {app::test::QPath(temp_.path()) + QStringLiteral("/\U0001F600"), 1},
     };
     for (const Case& c : cases) {
         dialogs_.asked.clear();

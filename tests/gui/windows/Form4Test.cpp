@@ -159,7 +159,7 @@ TEST_F(Form4Test, AfterLoadingADocumentNoPlainTextIsPostedAsIfEncrypted) {
     Editor()->SetText(QStringLiteral("存档的心情"));
     Click(main_, "cmdEncrypt");
     const std::u16string codeTable = app_->Cipher().CodeTable;
-    const fs::path document = temp_.Path() / "mood.mxe";
+    const fs::path document = temp_.path() / "mood.mxe";
     dialogs_.fileAnswers = {QPath(document)};
     Click(main_, "cmdSave");
     ASSERT_TRUE(fs::exists(document));

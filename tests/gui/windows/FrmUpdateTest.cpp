@@ -396,7 +396,7 @@ TEST_F(FrmUpdateTest, InstallerThatFailsWith404RunsNothing) {
 }
 
 TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
-    const fs::path marker = temp_.Path() / "installer-ran";
+    const fs::path marker = temp_.path() / "installer-ran";
     const std::string script = "#!/bin/sh\necho ran > '" + marker.string() + "'\n";
     server_.ServeBytes("/sns/update.lst", "1.2\r\nImportant fixes\r\n");
     server_.ServeBytes("/sns/up_velotan.exe", script);
