@@ -18,6 +18,7 @@
 #include "WebSites.h"
 #include "WindowFonts.h"
 #include "app/QtText.h"
+#include "cipher/Cipher.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
@@ -127,6 +128,27 @@ void Form1::LoadFontSettings() {
     }
 }
 
+void Form1::NoKeyStore(const char16_t* message) {
+    Error(Q(message) + QStringLiteral("\r\n") + Q(kKeyStoreHowTo));
+}
+
+bool Form1::AcceptUnsupportedCharacters(const std::u16string& text) {
+    const cipher::UnsupportedScan scan = cipher::FindUnsupportedCharacters(text, 10);
+    if (scan.characters.empty())
+        return true;
+    QString list;
+    for (const auto& character : scan.characters)
+        list += QString::fromStdU16String(character) + QStringLiteral(" ");
+    if (scan.more)
+        list += QStringLiteral("等");
+    const QString question = QStringLiteral("文本中有本程序无法加密的字符：\r\n") + list.trimmed() +
+                             QStringLiteral(
+                                 "\r\n加密后它们将变成“?”，收到的人看不到它们。"
+                                 "\r\n是否继续加密？");
+    return app_.Dlg().Show(question, MsgStyle::kYesNo | MsgStyle::kQuestion,
+                           QStringLiteral("请确认！")) == platform::MsgResult::Yes;
+}
+
 void Form1::cmdEncrypt_Click() {
     cipher::ModEncrypt& engine = app_.Cipher();
     // Keys of 0 give a cipher text nobody can ever decrypt.
@@ -134,6 +156,14 @@ void Form1::cmdEncrypt_Click() {
         Error(Q(kNoKeysMessage));
         return;
     }
+    if (!engine.KeysStored()) {
+        NoKeyStore(kUnstoredKeysMessage);
+        return;
+    }
+    // An emoji would arrive as "?": the writer decides, before anything
+    // changes.
+    if (!AcceptUnsupportedCharacters(txtText1->Text16()))
+        return;
     // The punctuation travels as placeholders; the editor itself keeps the
     // text as typed.
     state_.SavedEditorText = txtText1->Text16();
@@ -152,6 +182,10 @@ void Form1::cmdSave_Click() {
     // decode ResultText holds plain text, which must not be saved as one.
     if (!engine.HoldsCipherText()) {
         Error(Q(kNothingToSaveMessage));
+        return;
+    }
+    if (!engine.KeysStored()) {
+        NoKeyStore(kUnstoredKeysMessage);
         return;
     }
     CommonDialog1& dialog = app_.CommonDialog();
@@ -177,6 +211,11 @@ void Form1::cmdSave_Click() {
 }
 
 void Form1::cmdLoad_Click() {
+    // Without keys the decryption would fill the editor with garbage.
+    if (app_.Cipher().FirstKey == 0) {
+        NoKeyStore(kNoKeysToLoadMessage);
+        return;
+    }
     const Form1State before = state_;
     state_.ArticleContent.clear();
     state_.RndNumList.clear();
