@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,18 +14,21 @@
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
+#include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
 #include "encoding/Cp936.h"
 #include "platform/DataFolder.h"
 #include "platform/ProgramFolder.h"
+#include "qrcode/PngFile.h"
+#include "qrcode/QrCode.h"
 
 namespace {
 
 using namespace velotan;
 
 constexpr const char* kUsage =
-    "usage: velotan-cli encrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
-    "DIR]\n"
+    "usage: velotan-cli encrypt [--share] [--qr FILE.png] [--document FILE.mxe]\n"
+    "                           [--keys FIRST,SECOND] [--program-folder DIR]\n"
     "                           [--replace-unsupported]\n"
     "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
     "DIR]\n"
@@ -36,8 +40,12 @@ constexpr const char* kUsage =
     "         A text with characters that code page 936 cannot carry (emoji,\n"
     "         for one) is refused, since they would be encrypted as \"?\";\n"
     "         --replace-unsupported encrypts it all the same.\n"
+    "         --share prints the text to post instead of the two lines:\n"
+    "         \"心情：\" + cipher text + \"解密钥匙：\" + code table.\n"
+    "         --qr also writes that text's QR code as the picture FILE.png.\n"
     "decrypt  reads the cipher text from line 1 and the code table from line 2\n"
-    "         of standard input, or from the document FILE.mxe and FILE.mxr\n"
+    "         of standard input, or a whole post as --share prints it (text\n"
+    "         around it is left out), or the document FILE.mxe and FILE.mxr\n"
     "         with --document, and prints the plain text (UTF-8).\n"
     "\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
@@ -63,6 +71,8 @@ struct Options {
     std::filesystem::path programFolder;
     std::optional<std::filesystem::path> document;
     bool replaceUnsupported = false;
+    bool share = false;
+    std::optional<std::filesystem::path> qrFile;
 };
 
 int Usage(const std::string& problem) {
@@ -96,6 +106,8 @@ constexpr size_t kMaxPlainBytes = 3 * cipher::kMaxPlainLength;
 // Far beyond any pair that an encryption makes (about 25 bytes per
 // character), and still small enough to hold.
 constexpr size_t kMaxLineBytes = 1 << 20;
+// Both lines, or a whole post with the page's text around it.
+constexpr size_t kMaxDecryptInputBytes = 4 * kMaxLineBytes;
 
 // Up to `limit` bytes; `more` tells whether the input went on beyond them.
 std::string ReadAtMost(std::istream& in, size_t limit, bool& more) {
@@ -169,14 +181,33 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
             "marker it has " +
             std::to_string(content.size()) + " characters, over the limit of 32,767");
     }
+    const std::string shareText =
+        encoding::Utf16ToUtf8(cipher::ComposeShareText(engine.ResultText, engine.CodeTable));
+    // The code first: when it cannot be made, nothing else is written either.
+    if (opt.qrFile) {
+        const qrcode::QrEncoding code = qrcode::EncodeQr(shareText);
+        if (code.status == qrcode::QrStatus::TooLong) {
+            return Fail("the share text has " + std::to_string(code.bytes) +
+                        " bytes, more than the " + std::to_string(qrcode::kMaxQrBytes) +
+                        " a QR code holds; no QR code was written");
+        }
+        if (code.status != qrcode::QrStatus::Ok)
+            return Fail("the QR code could not be made");
+        std::string error;
+        if (!qrcode::WriteQrPng(*opt.qrFile, code.matrix, &error))
+            return Fail("cannot write the QR code " + opt.qrFile->string() + ": " + error);
+    }
     if (opt.document) {
         std::string error;
         if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error))
             return Fail("cannot write the document " + opt.document->string() + ": " + error);
-        return 0;
     }
-    std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
-              << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
+    if (opt.share) {
+        std::cout << shareText << "\n";
+    } else if (!opt.document) {
+        std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
+                  << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
+    }
     return std::cout.flush() ? 0 : Fail("cannot write to standard output");
 }
 
@@ -191,25 +222,51 @@ int DecryptDocument(cipher::ModEncrypt& engine, const std::filesystem::path& doc
     return std::cout.flush() ? 0 : Fail("cannot write to standard output");
 }
 
+int PrintDecrypted(cipher::ModEncrypt& engine, std::u16string_view cipherText,
+                   std::u16string_view codeTable) {
+    engine.DecryptText(cipherText, codeTable);
+    std::cout << encoding::Utf16ToUtf8(engine.ResultText);
+    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+}
+
 int Decrypt(cipher::ModEncrypt& engine) {
+    bool more = false;
+    const std::string input = ReadAtMost(std::cin, kMaxDecryptInputBytes, more);
+    if (more) {
+        return Fail("the input is longer than " + std::to_string(kMaxDecryptInputBytes) +
+                    " bytes: that is no cipher text and code table, nor a post of them");
+    }
+    // A whole post, as a share posts it and a reader copies it off a page.
+    std::u16string text;
+    if (encoding::Utf8ToUtf16(input, text)) {
+        if (const auto post = cipher::SplitPost(text)) {
+            if (post->cipherText.empty())
+                return Fail("the post has no cipher text after 心情：");
+            if (post->codeTable.empty())
+                return Fail("the post has no code table after 解密钥匙：");
+            return PrintDecrypted(engine, post->cipherText, post->codeTable);
+        }
+    }
+
+    std::istringstream lines(input);
     std::string cipherLine, tableLine;
-    const LineRead first = ReadLine(std::cin, cipherLine);
-    if (first == LineRead::TooLong || ReadLine(std::cin, tableLine) == LineRead::TooLong) {
+    const LineRead first = ReadLine(lines, cipherLine);
+    if (first == LineRead::TooLong || ReadLine(lines, tableLine) == LineRead::TooLong) {
         return Fail("a line of the input is longer than " + std::to_string(kMaxLineBytes) +
                     " bytes: that is no cipher text or code table made by an encryption");
     }
     if (first == LineRead::LastLine || tableLine.empty()) {
         // An encryption always writes a code table, if only for the end marker.
-        return Fail("expected the cipher text on line 1 and the code table on line 2");
+        return Fail(
+            "expected the cipher text on line 1 and the code table on line 2, or a whole post: "
+            "心情： cipher text 解密钥匙： code table");
     }
     std::u16string cipherText, codeTable;
     if (!encoding::Utf8ToUtf16(cipherLine, cipherText) ||
         !encoding::Utf8ToUtf16(tableLine, codeTable)) {
         return Fail("the input is not valid UTF-8");
     }
-    engine.DecryptText(cipherText, codeTable);
-    std::cout << encoding::Utf16ToUtf8(engine.ResultText);
-    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+    return PrintDecrypted(engine, cipherText, codeTable);
 }
 
 }  // namespace
@@ -224,7 +281,9 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (a == "--keys" || a == "--program-folder" || a == "--document") {
+        } else if (a == "--share") {
+            opt.share = true;
+        } else if (a == "--keys" || a == "--program-folder" || a == "--document" || a == "--qr") {
             if (i + 1 >= args.size())
                 return Usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -236,6 +295,10 @@ int main(int argc, char** argv) {
                 if (v.empty())
                     return Usage("--document needs a file name");
                 opt.document = v;
+            } else if (a == "--qr") {
+                if (v.empty())
+                    return Usage("--qr needs a file name");
+                opt.qrFile = v;
             } else {
                 opt.programFolder = v;
                 explicitFolder = true;
@@ -259,6 +322,8 @@ int main(int argc, char** argv) {
                      " is not a program folder of velotan: it has no symbolhandle.ini or no " +
                      platform::DatabasePath().string());
     }
+    if (opt.command != "encrypt" && (opt.share || opt.qrFile))
+        return Usage("--share and --qr go with encrypt");
 
     StderrMessenger messenger;
     cipher::ModEncrypt engine(opt.programFolder, messenger);

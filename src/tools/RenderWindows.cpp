@@ -81,6 +81,19 @@ int main(int argc, char** argv) {
         // After an encryption the share text is cipher text and code table.
         auto* share = Open<windows::Form4>(app, AppWindow::Share);
         ok &= Save(share, out, "share-encrypted");
+        // Copied: the quiet word beside the buttons.
+        if (share)
+            share->cmdCopy_Click();
+        ok &= Save(share, out, "share-copied");
+        if (share)
+            share->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        // A mood too long for a QR code: the note in its place.
+        main->txtText1->SetText(QString(300, QChar(u'雨')));
+        main->cmdEncrypt_Click();
+        share = Open<windows::Form4>(app, AppWindow::Share);
+        ok &= Save(share, out, "share-too-long");
         if (share)
             share->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ChildProcess.h"
+#include "common/QrReader.h"
 #include "common/TempDir.h"
 
 using velotan::testing::TempDir;
@@ -156,7 +157,11 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
                                                                   {"encrypt", "--keys", "1,x"},
                                                                   {"encrypt", "--keys", "1,99999"},
                                                                   {"encrypt", "decrypt"},
-                                                                  {"encrypt", "--verbose"}}) {
+                                                                  {"encrypt", "--verbose"},
+                                                                  {"encrypt", "--qr"},
+                                                                  {"encrypt", "--qr", ""},
+                                                                  {"decrypt", "--share"},
+                                                                  {"decrypt", "--qr", "x.png"}}) {
         CliRun r = RunCli(args, "");
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
@@ -255,4 +260,102 @@ TEST_F(CliTest, CharactersTheCodePageCannotCarryAreRefusedUnlessReplacementIsAsk
     std::vector<std::string> decrypt = Args("decrypt");
     decrypt.push_back("--replace-unsupported");
     EXPECT_EQ(RunCli(decrypt, r.out).exitCode, 2);
+}
+
+TEST_F(CliTest, ShareTextAndQrCodeGoFromAMoodToAPostAndBack) {
+    const std::string mood = "今天下雨了，“没关系”。\r\nRain, 100% & fine.";
+    const fs::path png = tmp_ / "mood.png";
+    std::vector<std::string> args = Args("encrypt");
+    args.insert(args.end(), {"--share", "--qr", png.string()});
+    CliRun enc = RunCli(args, mood);
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    // One line: the text a share posts.
+    ASSERT_EQ(std::count(enc.out.begin(), enc.out.end(), '\n'), 1);
+    ASSERT_EQ(enc.out.back(), '\n');
+    const std::string post = enc.out.substr(0, enc.out.size() - 1);
+    ASSERT_EQ(post.rfind("心情：", 0), 0u) << post;
+    const size_t key = post.find("解密钥匙：");
+    ASSERT_NE(key, std::string::npos);
+    EXPECT_EQ(post.substr(9, key - 9).find_first_not_of("~!@}$%^{*|UA"), std::string::npos);
+
+    // The picture holds exactly that text, and the text read from it
+    // decrypts to the mood.
+    const auto read = velotan::testing::ReadQrCode(png);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, post);
+    CliRun dec = RunCli(Args("decrypt"), *read);
+    ASSERT_EQ(dec.exitCode, 0) << dec.err;
+    EXPECT_EQ(dec.out, mood);
+
+    // --qr alone keeps the two lines, and the code still holds the post.
+    args = Args("encrypt");
+    args.insert(args.end(), {"--qr", png.string()});
+    enc = RunCli(args, "abc");
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    ASSERT_EQ(std::count(enc.out.begin(), enc.out.end(), '\n'), 2);
+    const std::string cipherLine = enc.out.substr(0, enc.out.find('\n'));
+    const std::string tableLine =
+        enc.out.substr(cipherLine.size() + 1, enc.out.size() - cipherLine.size() - 2);
+    EXPECT_EQ(velotan::testing::ReadQrCode(png), "心情：" + cipherLine + "解密钥匙：" + tableLine);
+}
+
+TEST_F(CliTest, AMoodTooLongForAQrCodeWritesNothing) {
+    const fs::path png = tmp_ / "long.png";
+    std::vector<std::string> args = Args("encrypt");
+    args.insert(args.end(), {"--share", "--qr", png.string()});
+    std::string mood;
+    for (int i = 0; i < 400; ++i)
+        mood += "雨";
+    CliRun r = RunCli(args, mood);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("2331"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(png));
+    // Without the code the same mood is shared as text.
+    args.resize(args.size() - 2);
+    r = RunCli(args, mood);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(RunCli(Args("decrypt"), r.out).out, mood);
+
+    // A picture that cannot be written is a failure with the reason.
+    args = Args("encrypt");
+    args.insert(args.end(), {"--qr", (tmp_ / "missing" / "x.png").string()});
+    r = RunCli(args, "abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("x.png"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
+TEST_F(CliTest, DecryptTakesAWholePostWithTextAroundIt) {
+    std::vector<std::string> args = Args("encrypt");
+    args.push_back("--share");
+    const std::string mood = "好的，明天见。";
+    CliRun enc = RunCli(args, mood);
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    std::string post = enc.out.substr(0, enc.out.size() - 1);
+    const size_t key = post.find("解密钥匙：");
+    const std::string cipherText = post.substr(9, key - 9);
+    const std::string codeTable = post.substr(key + 15);
+
+    for (const std::string& input : {
+             "小明 5月1日 来自网页\r\n" + post + "\r\n转发 评论 赞\r\n",
+             "心情:" + cipherText + "\n解密钥匙:\n" + codeTable + "\n",
+             "  心情 ： \r\n" + cipherText + "\r\n\r\n解密钥匙：" + codeTable + "回复：看不懂",
+         }) {
+        CliRun dec = RunCli(Args("decrypt"), input);
+        EXPECT_EQ(dec.exitCode, 0) << dec.err;
+        EXPECT_EQ(dec.out, mood) << input;
+    }
+
+    // A post without its table, or cut off after the marker.
+    CliRun r = RunCli(Args("decrypt"), "心情：" + cipherText + "\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("code table"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    r = RunCli(Args("decrypt"), "心情：" + cipherText + "解密钥匙：\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("code table"), std::string::npos) << r.err;
+    r = RunCli(Args("decrypt"), "心情：\n解密钥匙：" + codeTable);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cipher text"), std::string::npos) << r.err;
 }

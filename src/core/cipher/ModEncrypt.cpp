@@ -166,6 +166,7 @@ bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
             error = "the path holds characters that settings.ini cannot keep";
             break;
         case windows::RootCheck::NoSuchFolder:
+        case windows::RootCheck::NoSuchDrive:  // an absolute path is never a drive letter
             error = "the folder does not exist";
             break;
     }

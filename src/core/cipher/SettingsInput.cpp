@@ -16,6 +16,11 @@ bool IsAsciiLetter(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+// The letters the drive map hands out.
+bool IsDriveLetter(char16_t c) {
+    return (c >= u'D' && c <= u'Z') || (c >= u'd' && c <= u'z');
+}
+
 }  // namespace
 
 RootCheck CheckKeyStoreRoot(std::u16string_view root, const platform::DriveMap& drives) {
@@ -24,8 +29,11 @@ RootCheck CheckKeyStoreRoot(std::u16string_view root, const platform::DriveMap& 
         return RootCheck::Unrepresentable;
     if (bytes.size() > kMaxIniValueBytes)
         return RootCheck::TooLong;
-    if (root.size() == 1)
-        return IsAsciiLetter(root.front()) ? RootCheck::Ok : RootCheck::NoSuchFolder;
+    if (root.size() == 1) {
+        if (IsDriveLetter(root.front()))
+            return RootCheck::Ok;
+        return IsAsciiLetter(root.front()) ? RootCheck::NoSuchDrive : RootCheck::NoSuchFolder;
+    }
     // A relative path would mean another folder whenever the program starts
     // from another working folder.
     const auto folder = drives.RootFolder(root);

@@ -12,6 +12,11 @@ namespace velotan::windows {
 // (A-Z a-z 0-9 - . _ ~) written as %XX, upper-case hex.
 std::string PercentEncode(std::string_view utf8);
 
+// The longest address a share button opens. Web servers commonly accept
+// request lines of about this length, and longer ones may not even reach the
+// browser; a mood of roughly 300 Chinese characters fits.
+inline constexpr size_t kMaxShareAddressBytes = 8000;
+
 // `endpoint` followed directly by the percent-encoded `shareText`.
 std::string ShareAddress(std::string_view endpoint, std::u16string_view shareText);
 

@@ -34,6 +34,36 @@ ForLoad* App::LoginWindow() const {
     return loginWindow_;
 }
 
+Form1* App::OpenMainWindow() const {
+    return mainWindow_ && !mainWindow_->Unloaded() ? mainWindow_.data() : nullptr;
+}
+
+bool App::MainWindowAway() const {
+    return !OpenMainWindow() && standIn_ && standIn_->isVisible();
+}
+
+void App::SetStandIn(QWidget* window) {
+    standIn_ = window;
+}
+
+std::u16string App::EditorText() const {
+    if (Form1* main = OpenMainWindow())
+        return main->EditorText();
+    return MainWindowAway() ? mainState_.KeptEditorText : std::u16string();
+}
+
+void App::SetEditorText(const std::u16string& text) {
+    if (MainWindowAway()) {
+        mainState_.KeptEditorText = text;
+        return;
+    }
+    Form1* main = OpenMainWindow();
+    if (!main)
+        main = ShowMainWindow();
+    if (main)
+        main->SetEditorText(text);
+}
+
 ForLoad* App::StartLogin() {
     if (loginWindow_ && !loginWindow_->Unloaded())
         return loginWindow_;

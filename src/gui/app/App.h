@@ -14,6 +14,7 @@
 
 #include "CommonDialog1.h"
 #include "Dialogs.h"
+#include "EditorFontSettings.h"
 #include "cipher/ModEncrypt.h"
 
 class QWidget;
@@ -33,9 +34,13 @@ struct Form1State {
     std::u16string SavedEditorText;
     int16_t LastLength = 0;
     int16_t CurrentLength = 0;
+    // What was typed in the editor, kept while the settings or update window
+    // stands in for the main window; its next load puts it back.
+    std::u16string KeptEditorText;
 };
 
-// The windows that the main window opens and that later parts provide.
+// The windows that the main window opens; src/gui/windows registers them
+// through SetWindowOpener.
 enum class AppWindow { Settings, Decode, Share, Update, About };
 
 class App : public QObject {
@@ -60,6 +65,7 @@ class App : public QObject {
     cipher::ModEncrypt& Cipher() { return cipher_; }
     Form1State& MainState() { return mainState_; }
     CommonDialog1& CommonDialog() { return commonDialog_; }
+    EditorFontSettings& EditorFont() { return editorFont_; }
 
     // The start: the login window, connected and waiting.
     ForLoad* StartLogin();
@@ -73,6 +79,18 @@ class App : public QObject {
     Form1* MainWindow() const;
     ForLoad* LoginWindow() const;
 
+    // The main window's editor text, for the windows beside it; while the
+    // settings or update window stands in for the main window, the text kept
+    // for its return.
+    std::u16string EditorText() const;
+    // Puts a text into the main window's editor. While the settings or update
+    // window stands in for the main window, the text waits for its return: no
+    // second main window opens beside that window. With no main window at
+    // all, the main window opens with it.
+    void SetEditorText(const std::u16string& text);
+    // The main window has made way for `window` (settings or update).
+    void SetStandIn(QWidget* window);
+
     void SetWindowOpener(AppWindow window, WindowOpener opener);
     QWidget* OpenWindow(AppWindow window);
 
@@ -85,12 +103,17 @@ class App : public QObject {
     int ExitCode() const { return exitCode_; }
 
   private:
+    Form1* OpenMainWindow() const;
+    bool MainWindowAway() const;
+
     std::filesystem::path programFolder_;
     Dialogs& dialogs_;
     cipher::ModEncrypt cipher_;
     Form1State mainState_;
     CommonDialog1 commonDialog_;
+    EditorFontSettings editorFont_;
     QPointer<Form1> mainWindow_;
+    QPointer<QWidget> standIn_;
     QPointer<ForLoad> loginWindow_;
     std::map<AppWindow, WindowOpener> openers_;
     UrlOpener urlOpener_;

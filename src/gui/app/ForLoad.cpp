@@ -1,6 +1,5 @@
 #include "ForLoad.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLineEdit>
@@ -8,7 +7,6 @@
 
 #include "App.h"
 #include "Twips.h"
-#include "WindowFonts.h"
 #include "app/QtText.h"
 #include "passworddb/PasswordHash.h"
 
@@ -23,11 +21,8 @@ constexpr const char16_t* kHashFailedReason = u"无法为新口令生成散列�
 
 }  // namespace
 
-ForLoad::ForLoad(App& app) : app_(app) {
-    setObjectName(QStringLiteral("ForLoad"));
-    setAttribute(Qt::WA_DeleteOnClose);
+ForLoad::ForLoad(App& app) : WindowFrame(app, "ForLoad") {
     setWindowTitle(Q(kLoginCaption));
-    setFont(ProgramFont());
     setFixedSize(TwipsSize(3495, 2145));
 
     Frame1 = new QFrame(this);
@@ -77,7 +72,7 @@ ForLoad::~ForLoad() {
 }
 
 void ForLoad::Form_Load() {
-    ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     // The window is drawn before the database is opened.
     show();
     QCoreApplication::processEvents();
@@ -239,14 +234,10 @@ void ForLoad::FocusNewPassword() {
     TextPass[1]->setFocus();
 }
 
-void ForLoad::closeEvent(QCloseEvent* event) {
-    if (!unloaded_) {
-        unloaded_ = true;
-        if (settingsWindow_)
-            settingsWindow_->setEnabled(true);
-        EXT();
-    }
-    event->accept();
+void ForLoad::Form_Unload() {
+    if (settingsWindow_)
+        settingsWindow_->setEnabled(true);
+    EXT();
 }
 
 }  // namespace velotan::app

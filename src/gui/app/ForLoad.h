@@ -1,14 +1,11 @@
 #pragma once
-// The login window, which the program starts with, and, under the caption
-// "口令设置", the dialog in which the login password is set or changed. The
-// password database holds a salted hash of it, never the password itself.
+// ForLoad, the login window: guards the start, and under "口令设置" sets the password.
 
 #include <QPointer>
-#include <QWidget>
 #include <array>
 #include <string>
 
-#include "Skin.h"
+#include "WindowFrame.h"
 #include "encoding/Class1.h"
 #include "passworddb/PasswordDatabase.h"
 
@@ -33,7 +30,9 @@ inline constexpr const char16_t* kUnstorablePasswordMessage =
 inline constexpr const char16_t* kFirstPasswordMessage =
     u"口令已更改，新口令在下一次登录时生效！现将关闭程序以生效。";
 
-class ForLoad : public QWidget {
+// The program starts with it. The password database holds a salted hash of
+// the password, never the password itself.
+class ForLoad : public WindowFrame {
     Q_OBJECT
   public:
     explicit ForLoad(App& app);
@@ -53,11 +52,8 @@ class ForLoad : public QWidget {
     void PreparePasswordSetting(QWidget* settingsWindow);
     void FocusNewPassword();
 
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Unload() override;
 
   private:
     bool Conn();
@@ -69,8 +65,6 @@ class ForLoad : public QWidget {
     void DatabaseFailed();
     void Inform(const char16_t* text, int icon, const char16_t* title);
 
-    App& app_;
-    Skin Skin1;
     QFrame* Frame1 = nullptr;
     SkinLabel* LblNewPassword = nullptr;
     SkinLabel* LblEnter = nullptr;
@@ -84,7 +78,6 @@ class ForLoad : public QWidget {
     std::string StoredValue;
     encoding::Class1 PasswordCodec;
     QPointer<QWidget> settingsWindow_;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::app

@@ -1,6 +1,5 @@
 #include "Form1.h"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -9,14 +8,13 @@
 #include <QTimer>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "App.h"
-#include "FontSettings.h"
 #include "OleColor.h"
 #include "TextBox.h"
 #include "Twips.h"
 #include "WebSites.h"
-#include "WindowFonts.h"
 #include "app/QtText.h"
 #include "cipher/Cipher.h"
 #include "cipher/DocumentFiles.h"
@@ -39,11 +37,8 @@ fs::path PathOf(const QString& text) {
 
 }  // namespace
 
-Form1::Form1(App& app) : app_(app), state_(app.MainState()) {
-    setObjectName(QStringLiteral("Form1"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form1::Form1(App& app) : WindowFrame(app, "Form1"), state_(app.MainState()) {
     setWindowTitle(Q(kForm1Caption));
-    setFont(ProgramFont());
     setFixedSize(TwipsSize(11160, 6450));
 
     // The button column, from the top.
@@ -89,6 +84,7 @@ Form1::Form1(App& app) : app_(app), state_(app.MainState()) {
     connect(Command2, &QPushButton::clicked, this, [this] { OpenInstead(AppWindow::Update); });
     connect(txtText1, &QPlainTextEdit::textChanged, this, &Form1::txtText1_Change);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(&app_.EditorFont(), &EditorFontSettings::Changed, this, &Form1::ApplyEditorFont);
     Timer1->start();
 }
 
@@ -99,12 +95,8 @@ QPushButton* Form1::AddButton(const char16_t* caption, const char* name, int top
     return button;
 }
 
-void Form1::Error(const QString& text) {
-    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
-}
-
 void Form1::Form_Load() {
-    ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
 
     // The configured key store is read before the first-run keys are made, so
     // that they land in it rather than wherever the drive scan points.
@@ -116,15 +108,26 @@ void Form1::Form_Load() {
     app_.Cipher().LoadKeys(state_.USBNAME);
     LoadFontSettings();
     state_.LastLength = 0;
+
+    // What was typed before a visit to the settings or update window.
+    if (!state_.KeptEditorText.empty())
+        txtText1->SetText16(std::exchange(state_.KeptEditorText, {}));
 }
 
 void Form1::LoadFontSettings() {
-    const FontIniValues values = ReadFontIni(app_.DataFolder());
-    txtText1->setFont(WithFontIni(txtText1->font(), values));
-    if (values.color) {
+    // The change reaches the editor through ApplyEditorFont.
+    app_.EditorFont().Load(app_.DataFolder());
+}
+
+void Form1::ApplyEditorFont() {
+    const EditorFontSettings& settings = app_.EditorFont();
+    txtText1->setFont(settings.Font());
+    if (const auto color = settings.Color()) {
         QPalette palette = txtText1->palette();
-        palette.setColor(QPalette::Text, FromOleColor(*values.color));
+        palette.setColor(QPalette::Text, FromOleColor(*color));
         txtText1->setPalette(palette);
+    } else {
+        txtText1->setPalette(QPalette());  // the designed colour: nothing of its own
     }
 }
 
@@ -147,6 +150,14 @@ bool Form1::AcceptUnsupportedCharacters(const std::u16string& text) {
                                  "\r\n是否继续加密？");
     return app_.Dlg().Show(question, MsgStyle::kYesNo | MsgStyle::kQuestion,
                            QStringLiteral("请确认！")) == platform::MsgResult::Yes;
+}
+
+std::u16string Form1::EditorText() const {
+    return txtText1->Text16();
+}
+
+void Form1::SetEditorText(const std::u16string& text) {
+    txtText1->SetText16(text);
 }
 
 void Form1::cmdEncrypt_Click() {
@@ -277,10 +288,8 @@ void Form1::cmdSubmit_Click() {
     OpenWebPage(kSuggestionPagePath);
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
+void Form1::Form_Unload() {
     Timer1->stop();
-    event->accept();
 }
 
 void Form1::OpenBeside(AppWindow window) {
@@ -288,9 +297,14 @@ void Form1::OpenBeside(AppWindow window) {
 }
 
 void Form1::OpenInstead(AppWindow window) {
-    // The settings and update windows take this window's place.
-    if (app_.OpenWindow(window))
-        close();
+    // The settings and update windows take this window's place; what was
+    // typed waits for its return.
+    QWidget* standIn = app_.OpenWindow(window);
+    if (!standIn)
+        return;
+    state_.KeptEditorText = EditorText();
+    app_.SetStandIn(standIn);
+    close();
 }
 
 }  // namespace velotan::app

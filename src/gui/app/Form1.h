@@ -1,12 +1,9 @@
 #pragma once
-// The main window: the editor, the encrypt, save and load commands, and the
-// buttons to every other window. Its load is the program's start-up work.
-// Its state lives in the App, so closing the window loses only the controls.
+// Form1, the main window: where the user writes, encrypts, saves and loads moods.
 
-#include <QWidget>
 #include <string>
 
-#include "Skin.h"
+#include "WindowFrame.h"
 
 class QGroupBox;
 class QPushButton;
@@ -47,15 +44,22 @@ inline constexpr const char16_t* kKeyStoreHowTo =
     u"请插入U盘等可移动磁盘，然后在“多项设置”中点“生成随机密钥”；"
     u"或在“多项设置”中用“给密钥挪地”指定存放密钥的文件夹，然后重新启动本程序。";
 
-class Form1 : public QWidget {
+// Its load is the program's start-up work, and its buttons lead to every other
+// window. Its state lives in the App, so closing the window loses only the
+// controls.
+class Form1 : public WindowFrame {
     Q_OBJECT
   public:
     explicit Form1(App& app);
 
-    // Public members other windows use.
     TextBox* txtText1 = nullptr;
     QGroupBox* FrameWork = nullptr;
     QTimer* Timer1 = nullptr;
+
+    // The editor's text with CR LF line breaks, for the windows beside this
+    // one; they never reach into the editor itself.
+    std::u16string EditorText() const;
+    void SetEditorText(const std::u16string& text);
 
     // Event handlers.
     void Form_Load();
@@ -71,30 +75,25 @@ class Form1 : public QWidget {
     // Applies Font.ini to the editor.
     void LoadFontSettings();
 
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Unload() override;
 
   private:
+    // Shows the run's editor font and colour.
+    void ApplyEditorFont();
     QPushButton* AddButton(const char16_t* caption, const char* name, int top, int height);
     void OpenBeside(AppWindow window);
     void OpenInstead(AppWindow window);
     void OpenWebPage(const char* path);
-    void Error(const QString& text);
     // `message`, and on its own line how to get a key store.
     void NoKeyStore(const char16_t* message);
     // Asks before characters code page 936 cannot carry are encrypted as
     // "?"; true when there are none or the user goes on.
     bool AcceptUnsupportedCharacters(const std::u16string& text);
 
-    App& app_;
     Form1State& state_;
-    Skin Skin1;
     SkinLabel* lblV = nullptr;
     SkinLabel* SkiW = nullptr;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::app

@@ -1,5 +1,6 @@
 #include "TextBox.h"
 
+#include <QMimeData>
 #include <QTextDocument>
 
 namespace velotan::app {
@@ -26,6 +27,12 @@ void TextBox::SetText(const QString& text) {
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     plain.replace(u'\r', u'\n');
     setPlainText(plain);
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source) {
+    if (PasteHandler && source && source->hasText() && PasteHandler(source->text()))
+        return;
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 }  // namespace velotan::app

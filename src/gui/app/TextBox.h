@@ -4,6 +4,7 @@
 // exchange are the same on every platform.
 
 #include <QPlainTextEdit>
+#include <functional>
 #include <string>
 
 namespace velotan::app {
@@ -19,6 +20,13 @@ class TextBox : public QPlainTextEdit {
     // Accepts CR LF, LF or a lone CR as a line break.
     void SetText(const QString& text);
     void SetText16(const std::u16string& text) { SetText(QString::fromStdU16String(text)); }
+
+    // Sees the text of every paste or drop first; when it returns true it
+    // has dealt with the text, and the box inserts nothing itself.
+    std::function<bool(const QString& text)> PasteHandler;
+
+  protected:
+    void insertFromMimeData(const QMimeData* source) override;
 };
 
 }  // namespace velotan::app

@@ -1,7 +1,6 @@
 #include "Form2.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,13 +13,11 @@
 #include "VxLedControl/VxLedControl.h"
 #include "app/App.h"
 #include "app/CommonDialog1.h"
+#include "app/EditorFontSettings.h"
 #include "app/FontSettings.h"
-#include "app/Form1.h"
 #include "app/OleColor.h"
 #include "app/QtText.h"
-#include "app/TextBox.h"
 #include "app/Twips.h"
-#include "app/WindowFonts.h"
 #include "cipher/KeyFile.h"
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
@@ -77,11 +74,8 @@ void FitText(QLabel& label) {
 }  // namespace
 
 Form2::Form2(app::App& app, std::shared_ptr<platform::ControlHost> host)
-    : app_(app), host_(std::move(host)) {
-    setObjectName(QStringLiteral("Form2"));
-    setAttribute(Qt::WA_DeleteOnClose);
+    : WindowFrame(app, "Form2"), host_(std::move(host)) {
     setWindowTitle(Q(kForm2Caption));
-    setFont(app::ProgramFont());
     setFixedSize(app::TwipsSize(7215, 4320));
 
     Fra = new QGroupBox(QStringLiteral("私人密钥信息"), this);
@@ -152,10 +146,6 @@ QPushButton* Form2::AddButton(const char16_t* caption, const char* name, QWidget
     return button;
 }
 
-void Form2::Error(const QString& text) {
-    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
-}
-
 void Form2::CreateLed() {
     if (ledTried_)
         return;
@@ -206,7 +196,7 @@ QString Form2::KeyCaption() const {
 
 void Form2::Form_Load() {
     CreateLed();
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     const cipher::ModEncrypt& engine = app_.Cipher();
     if (engine.FirstKey != 0 && engine.SecondKey != 0)
         SetLedCaption(KeyCaption());
@@ -244,32 +234,16 @@ void Form2::cmdLoadChar_Click() {
     SetLedCaption(KeyCaption());
 }
 
-app::Form1* Form2::OpenMainWindow() const {
-    app::Form1* main = app_.MainWindow();
-    return main && !main->Unloaded() ? main : nullptr;
-}
-
-QFont Form2::EditorFont() const {
-    if (app::Form1* main = OpenMainWindow())
-        return main->txtText1->font();
-    // The editor as the main window will show it: the designed font with
-    // Font.ini applied.
-    return app::WithFontIni(app::ProgramFont(), app::ReadFontIni(app_.DataFolder()));
-}
-
 int32_t Form2::EditorColor() const {
-    if (app::Form1* main = OpenMainWindow())
-        return app::ToOleColor(main->txtText1->palette().color(QPalette::Text));
-    const app::FontIniValues values = app::ReadFontIni(app_.DataFolder());
-    if (values.color)
-        return *values.color;
-    return app::ToOleColor(QApplication::palette().color(QPalette::Text));
+    return app_.EditorFont().Color().value_or(
+        app::ToOleColor(QApplication::palette().color(QPalette::Text)));
 }
 
 void Form2::cmdSetFontStyle_Click() {
     app::CommonDialog1& dialog = app_.CommonDialog();
+    app::EditorFontSettings& editor = app_.EditorFont();
     // Both dialogs start on what the editor shows now.
-    const QFont current = EditorFont();
+    const QFont current = editor.Font();
     dialog.FontName = current.family();
     dialog.FontSize = current.pointSizeF();
     dialog.FontBold = current.bold();
@@ -278,29 +252,21 @@ void Form2::cmdSetFontStyle_Click() {
     if (!dialog.ShowFont())
         return;
 
-    app::Form1* main = OpenMainWindow();
-    if (main) {
-        QFont font = main->txtText1->font();
-        if (!dialog.FontName.isEmpty())
-            font.setFamily(dialog.FontName);
-        if (dialog.FontSize > 0)
-            font.setPointSizeF(float(dialog.FontSize));
-        font.setBold(dialog.FontBold);
-        font.setItalic(dialog.FontItalic);
-        main->txtText1->setFont(font);
-    }
+    QFont font = editor.Font();
+    if (!dialog.FontName.isEmpty())
+        font.setFamily(dialog.FontName);
+    if (dialog.FontSize > 0)
+        font.setPointSizeF(float(dialog.FontSize));
+    font.setBold(dialog.FontBold);
+    font.setItalic(dialog.FontItalic);
+    editor.SetFont(font);
 
     // A cancelled colour dialog leaves the editor's colour in the dialog, so
     // that colour is what gets stored, never one left from an earlier use.
     dialog.Color = EditorColor();
     dialog.Flags = 1;
     dialog.ShowColor();
-    main = OpenMainWindow();
-    if (main) {
-        QPalette palette = main->txtText1->palette();
-        palette.setColor(QPalette::Text, app::FromOleColor(dialog.Color));
-        main->txtText1->setPalette(palette);
-    }
+    editor.SetColor(dialog.Color);
 
     const app::FontSettings chosen{dialog.FontName, dialog.FontSize, dialog.FontBold,
                                    dialog.FontItalic, dialog.Color};
@@ -350,6 +316,11 @@ void Form2::Command1_Click() {
                                  "settings.ini 没有更改。")
                       .arg(root));
             return;
+        case RootCheck::NoSuchDrive:
+            Error(QStringLiteral("“%1”不能作为盘符：盘符只能是 D 到 Z 之间的字母。\r\n"
+                                 "settings.ini 没有更改。")
+                      .arg(root));
+            return;
         case RootCheck::TooLong:
             Error(
                 QStringLiteral("路径过长：settings.ini 只能保存 127 个字节的位置"
@@ -374,11 +345,6 @@ void Form2::Command1_Click() {
 void Form2::cmdBack_Click() {
     app_.ShowMainWindow();
     close();
-}
-
-void Form2::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
 }
 
 }  // namespace velotan::windows

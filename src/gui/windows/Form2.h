@@ -1,9 +1,6 @@
 #pragma once
-// The settings window: the key pair on the LED panel, new or imported keys,
-// the editor font, the key store's place and the login password. It takes
-// the main window's place while it is open.
+// Form2, the settings window: the user's keys, the editor font, the key store and the password.
 
-#include <QFont>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -13,7 +10,7 @@
 #include <string>
 
 #include "Version.h"
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 
 class QGroupBox;
 class QLabel;
@@ -25,8 +22,7 @@ class IMyPLed;
 
 namespace velotan::app {
 class App;
-class Form1;
-}  // namespace velotan::app
+}
 
 namespace velotan::platform {
 class ControlHost;
@@ -53,7 +49,9 @@ inline constexpr int32_t kLedBackColor = 0x000000;
 inline constexpr int32_t kLedLitColor = 0x00FF00;
 inline constexpr int32_t kLedUnlitColor = 0x063003;  // red 3, green 48, blue 6
 
-class Form2 : public QWidget {
+// The key pair shows on the LED panel; new keys are generated or typed in.
+// It takes the main window's place while it is open.
+class Form2 : public app::WindowFrame {
     Q_OBJECT
   public:
     // `host` creates the LED panel; it stays alive as long as this window.
@@ -81,12 +79,6 @@ class Form2 : public QWidget {
     // plain label stands in its place.
     vxled::IMyPLed* LedControl() const;
 
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
   private:
     QPushButton* AddButton(const char16_t* caption, const char* name, QWidget* parent,
                            const QRect& geometry);
@@ -94,15 +86,10 @@ class Form2 : public QWidget {
     void SetLedCaption(const QString& caption);
     // Asks for one key; nullopt when cancelled, left empty or rejected.
     std::optional<int16_t> AskKey(const char16_t* prompt);
-    // The open main window, if any: its editor takes a new font at once.
-    app::Form1* OpenMainWindow() const;
-    QFont EditorFont() const;
+    // The editor's colour, 0x00BBGGRR, where it has none of its own too.
     int32_t EditorColor() const;
-    void Error(const QString& text);
 
-    app::App& app_;
     std::shared_ptr<platform::ControlHost> host_;
-    app::Skin Skin1;
     QGroupBox* Fra = nullptr;
     QGroupBox* FraFont = nullptr;
     QGroupBox* FraPS = nullptr;
@@ -110,7 +97,6 @@ class Form2 : public QWidget {
     QPointer<QWidget> ledWidget_;
     QPointer<QLabel> ledLabel_;
     bool ledTried_ = false;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::windows

@@ -1,17 +1,15 @@
 #include "Form3.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "app/App.h"
-#include "app/Form1.h"
 #include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
-#include "app/WindowFonts.h"
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
+#include "cipher/SharePost.h"
 
 namespace velotan::windows {
 namespace {
@@ -23,11 +21,8 @@ using app::Q;
 
 }  // namespace
 
-Form3::Form3(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("Form3"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     setWindowTitle(Q(kForm3Caption));
-    setFont(app::ProgramFont());
     setFixedSize(app::TwipsSize(8535, 5640));
 
     const char16_t* captions[4] = {u"输入密文：", u"输入随机码表：", u"输入一次密钥：",
@@ -47,6 +42,9 @@ Form3::Form3(app::App& app) : app_(app) {
     // Cipher texts hold no tabs; Tab walks the boxes in order instead.
     txtText1->setTabChangesFocus(true);
     txtText2->setTabChangesFocus(true);
+    // Readers copy whole posts off a page; the window takes them apart.
+    txtText1->PasteHandler = [this](const QString& text) { return PastePost(text); };
+    txtText2->PasteHandler = [this](const QString& text) { return PastePost(text); };
 
     auto keyBox = [this](const char* name, int top) {
         auto* box = new QLineEdit(this);
@@ -78,7 +76,7 @@ Form3::Form3(app::App& app) : app_(app) {
 }
 
 void Form3::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
 }
 
 void Form3::Tell(const char16_t* text, int style, const char16_t* title) {
@@ -90,6 +88,17 @@ void Form3::ClearInputs() {
     txtText2->SetText(QString());
     txtText3->setText(QString());
     txtText4->setText(QString());
+}
+
+bool Form3::PastePost(const QString& text) {
+    const auto parts = cipher::SplitPost(text.toStdU16String());
+    if (!parts)
+        return false;
+    txtText1->SetText16(parts->cipherText);
+    txtText2->SetText16(parts->codeTable);
+    // What is left to do is typing the sender's keys.
+    txtText3->setFocus();
+    return true;
 }
 
 std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
@@ -134,13 +143,9 @@ void Form3::cmdEncoding_Click() {
     engine.DecryptWith(*first, *second, txtText1->Text16(), txtText2->Text16());
     const std::u16string plain = engine.ResultText;
 
-    // The decoded text goes into the main window's editor; when that window
-    // is not open, it opens, so the text is never lost.
-    app::Form1* main = app_.MainWindow();
-    if (!main || main->Unloaded())
-        main = app_.ShowMainWindow();
-    if (main)
-        main->txtText1->SetText16(plain);
+    // Into the main window's editor; while the settings or update window
+    // stands in for it, the text waits for its return.
+    app_.SetEditorText(plain);
 
     engine.LoadKeys(app_.MainState().USBNAME);
     engine.ResultText.clear();
@@ -150,11 +155,6 @@ void Form3::cmdEncoding_Click() {
 
 void Form3::cmdBack_Click() {
     close();
-}
-
-void Form3::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
 }
 
 }  // namespace velotan::windows

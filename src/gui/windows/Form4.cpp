@@ -1,20 +1,27 @@
 #include "Form4.h"
 
-#include <QCloseEvent>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextOption>
 
 #include "app/App.h"
-#include "app/Form1.h"
 #include "app/QtText.h"
-#include "app/TextBox.h"
 #include "app/Twips.h"
 #include "app/WebSites.h"
 #include "app/WindowFonts.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ShareAddress.h"
+#include "cipher/SharePost.h"
+#include "encoding/Cp936.h"
+#include "qrcode/PngFile.h"
+#include "windows/QrCodeView.h"
 
 namespace velotan::windows {
 namespace {
@@ -24,14 +31,15 @@ using platform::MsgStyle;
 
 using app::Q;
 
+constexpr const char16_t* kSaveQrCodeTitle = u"保存二维码";
+constexpr const char16_t* kPngFilter = u"PNG 图片(*.png)|*.png";
+
 }  // namespace
 
-Form4::Form4(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("Form4"));
-    setAttribute(Qt::WA_DeleteOnClose);
+Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setWindowTitle(Q(kForm4Caption));
-    setFont(app::ProgramFont());
-    setFixedSize(app::TwipsSize(5655, 2295));
+    // The designed window, and below it the ways to share anywhere else.
+    setFixedSize(app::TwipsSize(5655, 6420));
 
     auto* SkinLabel1 = new app::SkinLabel(QStringLiteral("这是您即将要分享的心情："),
                                           QStringLiteral("SkinLabel1"), this);
@@ -64,6 +72,31 @@ Form4::Form4(app::App& app) : app_(app) {
     auto* Command4 = AddButton(Frame1, u"QQ空间", "Command4", 4080, 360, 1215);
     auto* Command5 = AddButton(this, u"返 回", "Command5", 4560, 1800, 975);
 
+    // Two of the four networks are gone, and people post in chats and mails
+    // as much as on microblogs: the text to copy, and its code for a phone.
+    auto* Frame2 = new QGroupBox(QStringLiteral("复制或扫码，分享到任何地方"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setGeometry(TwipsRect(120, 2280, 5415, 4020));
+    picQrCode = new QrCodeView(Frame2);
+    picQrCode->setObjectName(QStringLiteral("picQrCode"));
+    picQrCode->setAccessibleName(QStringLiteral("二维码"));
+    picQrCode->setGeometry(TwipsRect(120, 300, 3600, 3600));
+    cmdCopy = AddButton(Frame2, u"复制", "cmdCopy", 3960, 300, 1335);
+    cmdSaveQrCode = AddButton(Frame2, u"保存二维码", "cmdSaveQrCode", 3960, 780, 1335);
+    lblStatus = new QLabel(Frame2);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(TwipsRect(3960, 1260, 1335, 600));
+    lblStatus->setWordWrap(true);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* lblHint = new QLabel(
+        QStringLiteral(
+            "复制后可粘贴到聊天、邮件或任何网站；二维码可用手机扫描，也可存成图片发出去。"),
+        Frame2);
+    lblHint->setObjectName(QStringLiteral("lblHint"));
+    lblHint->setGeometry(TwipsRect(3960, 2160, 1335, 1740));
+    lblHint->setWordWrap(true);
+    lblHint->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+
     // The window opens with the first network button focused, not with a
     // caret blinking in the share text.
     Command1->setFocus();
@@ -71,13 +104,17 @@ Form4::Form4(app::App& app) : app_(app) {
     setTabOrder(Command2, Command3);
     setTabOrder(Command3, Command4);
     setTabOrder(Command4, Command5);
-    setTabOrder(Command5, lblToShare);
+    setTabOrder(Command5, cmdCopy);
+    setTabOrder(cmdCopy, cmdSaveQrCode);
+    setTabOrder(cmdSaveQrCode, lblToShare);
 
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form4::Command5_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &Form4::cmdCopy_Click);
+    connect(cmdSaveQrCode, &QPushButton::clicked, this, &Form4::cmdSaveQrCode_Click);
 }
 
 QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
@@ -89,16 +126,16 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 }
 
 void Form4::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     const cipher::ModEncrypt& engine = app_.Cipher();
     ShareText_.clear();
     // The code table is published only beside the cipher text it belongs
     // to: after a load or a decode ResultText holds a plain text, which must
     // not be posted as if it were encrypted.
     if (engine.HoldsCipherText()) {
-        ShareText_ = u"心情：" + engine.ResultText + u"解密钥匙：" + engine.CodeTable;
-    } else if (const app::Form1* main = app_.MainWindow(); main && !main->Unloaded()) {
-        ShareText_ = main->txtText1->Text16();
+        ShareText_ = cipher::ComposeShareText(engine.ResultText, engine.CodeTable);
+    } else {
+        ShareText_ = app_.EditorText();
     }
     if (!ShareText_.empty()) {
         QString shown = QString::fromStdU16String(ShareText_);
@@ -108,10 +145,47 @@ void Form4::Form_Load() {
         lblToShare->clear();
         app_.Dlg().Show(Q(kNothingToShareMessage), MsgStyle::kOkOnly, QStringLiteral("请确认！"));
     }
+    ShowQrCode();
+}
+
+void Form4::ShowQrCode() {
+    const qrcode::QrEncoding code = qrcode::EncodeQr(encoding::Utf16ToUtf8(ShareText_));
+    switch (code.status) {
+        case qrcode::QrStatus::Ok:
+            picQrCode->SetCode(code.matrix);
+            break;
+        case qrcode::QrStatus::Empty:
+            picQrCode->SetNote(QStringLiteral("没有心情，没有二维码。"));
+            break;
+        case qrcode::QrStatus::TooLong:
+            picQrCode->SetNote(QStringLiteral("心情太长，放不进二维码：二维码最多容纳 %1 "
+                                              "字节，这段心情有 %2 字节。请用“复制”分享。")
+                                   .arg(qrcode::kMaxQrBytes)
+                                   .arg(code.bytes));
+            break;
+        case qrcode::QrStatus::Failed:
+            picQrCode->SetNote(QStringLiteral("二维码没能生成：内存不足。"));
+            break;
+    }
+    cmdCopy->setEnabled(!ShareText_.empty());
+    cmdSaveQrCode->setEnabled(picQrCode->HasCode());
+    lblStatus->clear();
 }
 
 void Form4::Share(const char* endpoint, const char16_t* network) {
     const std::string address = ShareAddress(endpoint, ShareText_);
+    // Beyond this a share page would refuse the address, or the browser would
+    // never get it; the text still reaches people through 复制.
+    if (address.size() > kMaxShareAddressBytes) {
+        app_.Dlg().Show(QStringLiteral("心情太长，%1的分享页面接收不了：编码后的网址有 %2 "
+                                       "字节，超过了 %3 字节。\r\n请点“复制”，再把心情粘贴到"
+                                       "要发布的地方。")
+                            .arg(Q(network))
+                            .arg(address.size())
+                            .arg(kMaxShareAddressBytes),
+                        MsgStyle::kExclamation, QStringLiteral("提示"));
+        return;
+    }
     if (!app_.OpenUrl(address)) {
         app_.Dlg().Show(QStringLiteral("无法打开浏览器，没能分享到") + Q(network) +
                             QStringLiteral("。请确认系统已设置默认浏览器。"),
@@ -139,9 +213,40 @@ void Form4::Command5_Click() {
     close();
 }
 
-void Form4::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
-    event->accept();
+void Form4::cmdCopy_Click() {
+    if (ShareText_.empty())
+        return;
+    const QString text = QString::fromStdU16String(ShareText_);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(text, QClipboard::Clipboard);
+    // On X11 a middle click pastes the selection, which many people use.
+    if (clipboard->supportsSelection())
+        clipboard->setText(text, QClipboard::Selection);
+    lblStatus->setText(Q(kCopiedNote));
+}
+
+void Form4::cmdSaveQrCode_Click() {
+    if (!picQrCode->HasCode())
+        return;
+    app::FileDialogRequest request;
+    request.title = Q(kSaveQrCodeTitle);
+    request.filter = Q(kPngFilter);
+    request.initialFolder = QDir::homePath();
+    request.fileName = QDir::home().filePath(QStringLiteral("心情二维码.png"));
+    QString chosen = app_.Dlg().ShowSave(request);
+    if (chosen.isEmpty())
+        return;
+    // A name typed without an ending still becomes a picture file.
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".png");
+    std::string error;
+    if (!qrcode::WriteQrPng(std::filesystem::path(QFile::encodeName(chosen).toStdString()),
+                            picQrCode->Code(), &error)) {
+        Error(QStringLiteral("无法保存二维码：\r\n") + chosen + QStringLiteral("\r\n") +
+              app::ReasonText(error));
+        return;
+    }
+    lblStatus->setText(QStringLiteral("二维码已保存"));
 }
 
 }  // namespace velotan::windows

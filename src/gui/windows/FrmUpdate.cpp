@@ -57,11 +57,8 @@ constexpr int32_t kMaxListBytes = 1 << 20;
 
 }  // namespace
 
-FrmUpdate::FrmUpdate(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("FrmUpdate"));
-    setAttribute(Qt::WA_DeleteOnClose);
+FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
     setWindowTitle(Q(kUpdateCaption));
-    setFont(app::ProgramFont());
 
     SkinLabel3 = new SkinLabel(Q(u"以下是您计算机上安装的澄川过滤专家的相关版本信息："),
                                QStringLiteral("SkinLabel3"), this);
@@ -132,7 +129,7 @@ FrmUpdate* FrmUpdate::Open(app::App& app) {
 }
 
 void FrmUpdate::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     Cdf.entDLFileStatus = [this](int32_t state) { Cdf_entDLFileStatus(state); };
     Cdf.entDLFileDowning = [this](const std::string& url, int32_t done, int32_t size,
                                   int32_t speed) { Cdf_entDLFileDowning(url, done, size, speed); };
@@ -356,7 +353,7 @@ void FrmUpdate::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    event->accept();
+    WindowFrame::closeEvent(event);
 }
 
 }  // namespace velotan::update

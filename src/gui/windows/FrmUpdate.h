@@ -4,12 +4,11 @@
 // the program. The transfers are Cdf's (Cls_DownLoad); this window turns its
 // events into the status line, the progress lines and the progress bar.
 
-#include <QWidget>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 #include "update/Cls_DownLoad.h"
 
 class QLabel;
@@ -40,7 +39,7 @@ inline constexpr const char16_t* kInstallerInsecureText = u"安装包并非经 h
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 
-class FrmUpdate : public QWidget {
+class FrmUpdate : public app::WindowFrame {
     Q_OBJECT
   public:
     explicit FrmUpdate(app::App& app);
@@ -90,8 +89,6 @@ class FrmUpdate : public QWidget {
     void ShowOutcome(const QString& text);
     bool StartInstaller(const std::filesystem::path& installer);
 
-    app::App& app_;
-    app::Skin Skin1;
     bool checking_ = false;
     bool closeRequested_ = false;
 };

@@ -1,6 +1,5 @@
 #include "frmAbout.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -10,7 +9,6 @@
 #include "app/App.h"
 #include "app/QtText.h"
 #include "app/Twips.h"
-#include "app/WindowFonts.h"
 #include "platform/AnsiTextFile.h"
 
 namespace velotan::windows {
@@ -24,10 +22,7 @@ using app::Q;
 
 }  // namespace
 
-frmAbout::frmAbout(app::App& app) : app_(app) {
-    setObjectName(QStringLiteral("frmAbout"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFont(app::ProgramFont());
+frmAbout::frmAbout(app::App& app) : WindowFrame(app, "frmAbout") {
     setFixedSize(app::TwipsSize(5775, 3090));
 
     auto* Frame1 = new QGroupBox(Q(kProgramTitle), this);
@@ -73,7 +68,7 @@ frmAbout::frmAbout(app::App& app) : app_(app) {
 }
 
 void frmAbout::Form_Load() {
-    app::ApplyWindowSkin(Skin1, *this, app_.ProgramFolder());
+    ApplySkin();
     setWindowTitle(QStringLiteral("关于 ") + Q(kProgramTitle));
     SkinLabel1->setText(QStringLiteral("版本信息：%1.%2.%3")
                             .arg(kVersionMajor)
@@ -128,10 +123,8 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void frmAbout::closeEvent(QCloseEvent* event) {
-    unloaded_ = true;
+void frmAbout::Form_Unload() {
     Timer1->stop();
-    event->accept();
 }
 
 }  // namespace velotan::windows

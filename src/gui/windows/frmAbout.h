@@ -1,13 +1,10 @@
 #pragma once
-// The about box: product name, version, maker, and two lines that rotate
-// once a second through controlsinfo.txt and algorithm.txt from the program
-// folder.
+// frmAbout, the about box: tells what the program is, its version and who made it.
 
 #include <QStringList>
-#include <QWidget>
 
 #include "Version.h"
-#include "app/Skin.h"
+#include "app/WindowFrame.h"
 
 class QGroupBox;
 class QPushButton;
@@ -24,7 +21,9 @@ inline constexpr const char16_t* kLoadingText = u"Loading...Please wait...";
 inline constexpr const char* kControlsInfoFile = "controlsinfo.txt";
 inline constexpr const char* kAlgorithmInfoFile = "algorithm.txt";
 
-class frmAbout : public QWidget {
+// Two lines rotate once a second through controlsinfo.txt and algorithm.txt
+// from the program folder.
+class frmAbout : public app::WindowFrame {
     Q_OBJECT
   public:
     explicit frmAbout(app::App& app);
@@ -40,11 +39,8 @@ class frmAbout : public QWidget {
     void Timer1_Timer();
     void cmdOK_Click();
 
-    // True once the window has closed; it is deleted soon after.
-    bool Unloaded() const { return unloaded_; }
-
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    void Form_Unload() override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
@@ -57,11 +53,8 @@ class frmAbout : public QWidget {
     void Load(Rotation& rotation, const char* fileName);
     static void Tick(Rotation& rotation);
 
-    app::App& app_;
-    app::Skin Skin1;
     Rotation controls_;
     Rotation algorithm_;
-    bool unloaded_ = false;
 };
 
 }  // namespace velotan::windows

@@ -19,9 +19,16 @@ class CheckKeyStoreRootTest : public ::testing::Test {
     platform::DriveMap noDrives_;
 };
 
-TEST_F(CheckKeyStoreRootTest, ASingleLetterIsADriveMountedOrNot) {
+TEST_F(CheckKeyStoreRootTest, ASingleLetterFromDToZIsADriveMountedOrNot) {
     EXPECT_EQ(CheckKeyStoreRoot(u"E", noDrives_), RootCheck::Ok);
     EXPECT_EQ(CheckKeyStoreRoot(u"g", noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"D", noDrives_), RootCheck::Ok);
+    EXPECT_EQ(CheckKeyStoreRoot(u"z", noDrives_), RootCheck::Ok);
+    // The drive map never hands out A, B or C: keys kept there are lost.
+    for (const std::u16string letter : {u"A", u"B", u"C", u"a", u"b", u"c"})
+        EXPECT_EQ(CheckKeyStoreRoot(letter, noDrives_), RootCheck::NoSuchDrive);
+    const platform::DriveMap withC({{'C', temp_.path()}});
+    EXPECT_EQ(CheckKeyStoreRoot(u"C", withC), RootCheck::NoSuchDrive);
     EXPECT_EQ(CheckKeyStoreRoot(u"1", noDrives_), RootCheck::NoSuchFolder);
     EXPECT_EQ(CheckKeyStoreRoot(u"\\", noDrives_), RootCheck::NoSuchFolder);
     EXPECT_EQ(CheckKeyStoreRoot(u"中", noDrives_), RootCheck::NoSuchFolder);

@@ -2,11 +2,14 @@
 // cannot be converted.
 
 #include <QPalette>
+#include <QSignalSpy>
 
 #include "AppFixture.h"
+#include "app/EditorFontSettings.h"
 #include "app/FontSettings.h"
 #include "app/Form1.h"
 #include "app/TextBox.h"
+#include "app/WindowFonts.h"
 #include "encoding/Cp936.h"
 
 namespace velotan::app::test {
@@ -105,7 +108,69 @@ TEST(FontSettingsTest, LineCountDecidesWhichSettingsApply) {
     EXPECT_FALSE(none.name || none.size || none.bold || none.italic || none.color);
 }
 
+TEST(EditorFontSettingsTest, LoadGivesTheDesignedFontWithFontIniApplied) {
+    QtApp();
+    TempFolder temp;
+    EditorFontSettings settings;
+    QSignalSpy changed(&settings, &EditorFontSettings::Changed);
+    EXPECT_EQ(settings.Font(), ProgramFont());
+    EXPECT_FALSE(settings.Color().has_value());
+
+    // Only what the file holds changes: here the name and the size.
+    WriteBytes(temp.path() / "Font.ini", "[Font]\r\nFontName=DejaVu Serif\r\nFontSize=14\r\n");
+    settings.Load(temp.path());
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(settings.Font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_DOUBLE_EQ(settings.Font().pointSizeF(), 14);
+    EXPECT_EQ(settings.Font().bold(), ProgramFont().bold());
+    EXPECT_FALSE(settings.Color().has_value());
+
+    WriteBytes(temp.path() / "Font.ini",
+               "[Font]\r\nFontName=A\r\nFontSize=9\r\nFontBold=True\r\nFontItalic=False\r\n"
+               "FontColor=255\r\n");
+    settings.Load(temp.path());
+    EXPECT_TRUE(settings.Font().bold());
+    EXPECT_EQ(settings.Color(), 255);
+
+    // Without the file: the designed font and colour again, not what was
+    // there before.
+    fs::remove(temp.path() / "Font.ini");
+    settings.Load(temp.path());
+    EXPECT_EQ(settings.Font(), ProgramFont());
+    EXPECT_FALSE(settings.Color().has_value());
+    EXPECT_EQ(changed.count(), 3);
+}
+
 class FontWindowTest : public AppFixture {};
+
+TEST_F(FontWindowTest, TheEditorShowsEachChangeOfTheRunsFontSettings) {
+    MakeApp();
+    Form1* window = app_->ShowMainWindow();
+    const QColor designedColor = window->txtText1->palette().color(QPalette::Text);
+    EditorFontSettings& settings = app_->EditorFont();
+    QFont font = settings.Font();
+    font.setItalic(true);
+    font.setPointSizeF(17);
+    settings.SetFont(font);
+    EXPECT_TRUE(window->txtText1->font().italic());
+    EXPECT_DOUBLE_EQ(window->txtText1->font().pointSizeF(), 17);
+    settings.SetColor(0x00FF00);
+    EXPECT_EQ(window->txtText1->palette().color(QPalette::Text), QColor(0, 255, 0));
+    // Font.ini read again while the window is open: without one, the
+    // designed look, colour included.
+    window->LoadFontSettings();
+    EXPECT_FALSE(window->txtText1->font().italic());
+    EXPECT_EQ(window->txtText1->palette().color(QPalette::Text), designedColor);
+    settings.SetFont(font);
+
+    // The next load reads Font.ini again: without one, the designed look.
+    window->close();
+    ProcessEvents();
+    window = app_->ShowMainWindow();
+    EXPECT_FALSE(window->txtText1->font().italic());
+    EXPECT_EQ(window->txtText1->palette().color(QPalette::Text), designedColor);
+    EXPECT_TRUE(dialogs_.asked.empty());
+}
 
 TEST_F(FontWindowTest, MainWindowAppliesFontIniToTheEditor) {
     // With the shipped skin, so that the skin does not override the font.

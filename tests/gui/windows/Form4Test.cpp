@@ -1,7 +1,9 @@
-// The share window: what is shared, the addresses the buttons open, and the
-// label that shows it.
+// The share window: what is shared, the addresses the buttons open, the
+// label that shows it, copying it and its QR code.
 
+#include <QClipboard>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -10,8 +12,12 @@
 
 #include "WindowsFixture.h"
 #include "app/Twips.h"
-#include "app/WebSites.h"
+#include "cipher/ShareAddress.h"
+#include "common/QrReader.h"
+#include "encoding/Cp936.h"
+#include "qrcode/QrCode.h"
 #include "windows/Form4.h"
+#include "windows/QrCodeView.h"
 
 namespace velotan::windows::test {
 namespace {
@@ -43,6 +49,17 @@ class Form4Test : public WindowsFixture {
                 "https://t.ifeng.com/interface.php?_c=share&_a=share&title=",
                 "https://sns.qzone.qq.com/cgi-bin/qzshare/cgi_qzshare_onekey?title="};
     }
+
+    // What a reader gets from the code the window shows, drawn at `ratio`.
+    std::optional<std::string> ReadShownCode(qreal ratio) {
+        const QImage picture = window_->picQrCode->Picture(ratio);
+        if (picture.isNull())
+            return std::nullopt;
+        const fs::path file = temp_.path() / "shown.png";
+        EXPECT_TRUE(picture.save(QPath(file), "PNG"));
+        return velotan::testing::ReadQrCode(file);
+    }
+    std::string ShareUtf8() { return encoding::Utf16ToUtf8(window_->ShareText()); }
 
     QPointer<Form4> window_;
 };
@@ -86,7 +103,9 @@ TEST_F(Form4Test, ControlsCaptionsAndLayout) {
 TEST_F(Form4Test, AfterAnEncryptionTheCipherTextAndCodeTableAreShared) {
     WriteKeyFile("12UGA200");
     Main();
-    Editor()->SetText(QStringLiteral("今天很好，明天也好。"));
+    // A mood that names the user's own key line: if anything unencrypted
+    // went out beside the cipher text, the keys would go with it.
+    Editor()->SetText(QStringLiteral("今天很好，明天也好。钥匙：12UGA200"));
     Click(main_, "cmdEncrypt");
     const std::u16string cipherText = app_->Cipher().ResultText;
     const std::u16string codeTable = app_->Cipher().CodeTable;
@@ -96,8 +115,14 @@ TEST_F(Form4Test, AfterAnEncryptionTheCipherTextAndCodeTableAreShared) {
     EXPECT_EQ(window_->ShareText(), expected);
     EXPECT_EQ(Shown(), QString::fromStdU16String(expected));
     EXPECT_TRUE(dialogs_.asked.empty());
-    // The keys are never part of it.
-    EXPECT_FALSE(window_->ShareText().find(u"12UGA200") != std::u16string::npos);
+    // The keys are never part of it: past its two headings the share text
+    // holds digit symbols and separators only, never a digit, so no key line.
+    const std::u16string& shared = window_->ShareText();
+    EXPECT_EQ(shared.find(u"12UGA200"), std::u16string::npos);
+    std::u16string body = shared;
+    for (const std::u16string heading : {u"心情：", u"解密钥匙："})
+        body.erase(body.find(heading), heading.size());
+    EXPECT_EQ(body.find_first_not_of(u"~!@}$%^{*|UGA"), std::u16string::npos);
 
     const auto urls = ShareEverywhere();
     ASSERT_EQ(urls.size(), 4u);
@@ -130,9 +155,6 @@ TEST_F(Form4Test, TheAddressEscapesReservedCharactersAndChinese) {
     EXPECT_EQ(urls[2], "https://t.ifeng.com/interface.php?_c=share&_a=share&title=" + title);
     EXPECT_EQ(urls[3],
               "https://sns.qzone.qq.com/cgi-bin/qzshare/cgi_qzshare_onekey?title=" + title);
-    // The one configuration place holds these very endpoints.
-    EXPECT_EQ(std::string(app::kShareTencentWeibo), Endpoints()[0]);
-    EXPECT_EQ(std::string(app::kShareQzone), Endpoints()[3]);
 }
 
 TEST_F(Form4Test, WithNothingEncryptedTheEditorTextIsSharedUnchanged) {
@@ -241,6 +263,226 @@ TEST_F(Form4Test, TheShareTextIsComposedWhenTheWindowOpens) {
     EXPECT_TRUE(window_.isNull());
     ASSERT_TRUE(Open());
     EXPECT_EQ(window_->ShareText(), u"第二次");
+}
+
+TEST_F(Form4Test, TheWaysToShareAnywhereSitBelowTheDesignedControls) {
+    Main();
+    Editor()->SetText(QStringLiteral("今天很好"));
+    ASSERT_TRUE(Open());
+    auto* frame = Find<QGroupBox>(window_, "Frame2");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_GT(frame->geometry().top(), Find<QPushButton>(window_, "Command5")->geometry().bottom());
+    EXPECT_LE(frame->geometry().bottom(), window_->height());
+    auto* copy = Find<QPushButton>(window_, "cmdCopy");
+    auto* save = Find<QPushButton>(window_, "cmdSaveQrCode");
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(copy->text(), QStringLiteral("复制"));
+    EXPECT_EQ(save->text(), QStringLiteral("保存二维码"));
+    EXPECT_EQ(window_->picQrCode->objectName(), QStringLiteral("picQrCode"));
+    EXPECT_EQ(window_->picQrCode->parentWidget(), frame);
+    EXPECT_EQ(window_->picQrCode->width(), window_->picQrCode->height());
+    EXPECT_TRUE(copy->isEnabled());
+    EXPECT_TRUE(save->isEnabled());
+}
+
+TEST_F(Form4Test, CopyPutsExactlyTheSharedTextOnTheClipboardQuietly) {
+    WriteKeyFile("12UGA200");
+    Main();
+    Editor()->SetText(QStringLiteral("今天很好，明天也好。"));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    Click(window_, "cmdCopy");
+    const QString expected = QString::fromStdU16String(u"心情：" + app_->Cipher().ResultText +
+                                                       u"解密钥匙：" + app_->Cipher().CodeTable);
+    EXPECT_EQ(clipboard->text(), expected);
+    if (clipboard->supportsSelection()) {
+        EXPECT_EQ(clipboard->text(QClipboard::Selection), expected);
+    }
+    EXPECT_EQ(window_->lblStatus->text(), QStringLiteral("已复制到剪贴板"));
+    EXPECT_TRUE(dialogs_.asked.empty());
+    EXPECT_TRUE(urls_.empty());
+
+    // The editor's own words go as the buttons post them: line breaks as CR LF.
+    Click(window_, "Command5");
+    ProcessEvents();
+    app_->Cipher().ResultText.clear();
+    Editor()->SetText(QStringLiteral("第一行\n第二行"));
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(window_->lblStatus->text().isEmpty());
+    Click(window_, "cmdCopy");
+    EXPECT_EQ(clipboard->text(), QStringLiteral("第一行\r\n第二行"));
+    ShareEverywhere();
+    EXPECT_NE(urls_.at(1).find(PercentEncode(clipboard->text().toStdString())), std::string::npos);
+}
+
+TEST_F(Form4Test, WithNothingToShareThereIsNothingToCopyOrSave) {
+    Main();
+    ASSERT_TRUE(Open());
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    EXPECT_FALSE(Find<QPushButton>(window_, "cmdCopy")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(window_, "cmdSaveQrCode")->isEnabled());
+    window_->cmdCopy_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    EXPECT_FALSE(window_->picQrCode->HasCode());
+    EXPECT_FALSE(window_->picQrCode->Note().isEmpty());
+}
+
+TEST_F(Form4Test, TheCodeShownReadsAsTheShareTextAtOneAndTwoDevicePixelsPerPixel) {
+    WriteKeyFile("12UGA200");
+    Main();
+    Editor()->SetText(QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。"));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(window_->picQrCode->HasCode());
+    EXPECT_EQ(ReadShownCode(1), ShareUtf8());
+    EXPECT_EQ(ReadShownCode(2), ShareUtf8());
+
+    // Whole device pixels per module, with the quiet zone: the picture is a
+    // whole multiple of the modules, and twice the density gets at least
+    // twice the pixels per module.
+    const int modules = window_->picQrCode->Code().width + 2 * qrcode::kQuietZoneModules;
+    const QImage one = window_->picQrCode->Picture(1);
+    const QImage two = window_->picQrCode->Picture(2);
+    ASSERT_EQ(one.width() % modules, 0);
+    ASSERT_EQ(two.width() % modules, 0);
+    EXPECT_GE(one.width() / modules, 1);
+    EXPECT_GE(two.width() / modules, 2 * (one.width() / modules));
+    EXPECT_LE(one.width(), window_->picQrCode->width());
+    EXPECT_LE(two.width(), 2 * window_->picQrCode->width());
+    EXPECT_EQ(two.devicePixelRatio(), 2);
+
+    // What is on the screen reads too.
+    window_->show();
+    ProcessEvents();
+    const fs::path grabbed = temp_.path() / "grabbed.png";
+    ASSERT_TRUE(window_->picQrCode->grab().save(QPath(grabbed), "PNG"));
+    EXPECT_EQ(velotan::testing::ReadQrCode(grabbed), ShareUtf8());
+}
+
+TEST_F(Form4Test, PlainAsciiTextGetsItsCodeToo) {
+    Main();
+    Editor()->SetText(QStringLiteral("Rainy day, 100% fine & calm."));
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(ReadShownCode(1), "Rainy day, 100% fine & calm.");
+}
+
+TEST_F(Form4Test, ATextTooLongForACodeShowsTheLimitInsteadOfACode) {
+    Main();
+    // Just at the capacity: a code.
+    Editor()->SetText(QString(int(qrcode::kMaxQrBytes), QLatin1Char('~')));
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(window_->picQrCode->HasCode());
+    EXPECT_TRUE(window_->picQrCode->Note().isEmpty());
+    EXPECT_EQ(ReadShownCode(2), ShareUtf8());
+    Click(window_, "Command5");
+    ProcessEvents();
+
+    // One byte more: no code, and a note that gives the limit.
+    Editor()->SetText(QString(int(qrcode::kMaxQrBytes) - 2, QLatin1Char('~')) +
+                      QStringLiteral("情"));
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(window_->picQrCode->HasCode());
+    EXPECT_TRUE(window_->picQrCode->Picture(1).isNull());
+    const QString note = window_->picQrCode->Note();
+    EXPECT_TRUE(note.contains(QStringLiteral("2331"))) << note.toStdString();
+    EXPECT_TRUE(note.contains(QStringLiteral("2332"))) << note.toStdString();
+    EXPECT_FALSE(Find<QPushButton>(window_, "cmdSaveQrCode")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(window_, "cmdCopy")->isEnabled());
+    EXPECT_TRUE(dialogs_.asked.empty());
+}
+
+TEST_F(Form4Test, SaveQrCodeWritesAPngThatReadsAsTheShareText) {
+    WriteKeyFile("12UGA200");
+    Main();
+    Editor()->SetText(QStringLiteral("今天很好"));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    const fs::path file = temp_.path() / "mood.png";
+    dialogs_.fileAnswers = {QPath(file)};
+    Click(window_, "cmdSaveQrCode");
+    ASSERT_EQ(dialogs_.asked.size(), 1u);
+    EXPECT_EQ(dialogs_.asked[0].kind, "save");
+    EXPECT_EQ(dialogs_.asked[0].file.title, QStringLiteral("保存二维码"));
+    EXPECT_TRUE(dialogs_.asked[0].file.filter.contains(QStringLiteral("*.png")));
+    EXPECT_EQ(velotan::testing::ReadQrCode(file), ShareUtf8());
+    EXPECT_EQ(window_->lblStatus->text(), QStringLiteral("二维码已保存"));
+
+    // A name without an ending becomes a .png file.
+    dialogs_.fileAnswers = {QPath(temp_.path() / "plain")};
+    Click(window_, "cmdSaveQrCode");
+    EXPECT_EQ(velotan::testing::ReadQrCode(temp_.path() / "plain.png"), ShareUtf8());
+    EXPECT_FALSE(fs::exists(temp_.path() / "plain"));
+
+    // Cancelled: nothing written, nothing said.
+    dialogs_.asked.clear();
+    dialogs_.fileAnswers = {QString()};
+    Click(window_, "cmdSaveQrCode");
+    EXPECT_TRUE(dialogs_.Messages().empty());
+
+    // A folder that is not there: an error, and the window stays.
+    dialogs_.fileAnswers = {QPath(temp_.path() / "missing" / "mood.png")};
+    Click(window_, "cmdSaveQrCode");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("错误"));
+    EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("mood.png")));
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(Form4Test, AddressesUpToTheLimitOpenLongerOnesPointToCopy) {
+    Main();
+    const std::vector<std::string> endpoints = Endpoints();
+    for (size_t i = 0; i < endpoints.size(); ++i) {
+        // Unreserved letters stay one byte each in the address.
+        const int fits = int(kMaxShareAddressBytes - endpoints[i].size());
+        const QByteArray name = "Command" + QByteArray::number(int(i) + 1);
+        for (const int length : {fits, fits + 1}) {
+            Editor()->SetText(QString(length, QLatin1Char('a')));
+            ASSERT_TRUE(Open());
+            urls_.clear();
+            dialogs_.asked.clear();
+            Click(window_, name.constData());
+            if (length == fits) {
+                ASSERT_EQ(urls_.size(), 1u) << name.constData();
+                EXPECT_EQ(urls_[0].size(), kMaxShareAddressBytes);
+                EXPECT_TRUE(dialogs_.asked.empty());
+            } else {
+                EXPECT_TRUE(urls_.empty()) << name.constData();
+                ASSERT_EQ(dialogs_.Messages().size(), 1u);
+                const app::test::Asked said = dialogs_.Messages()[0];
+                EXPECT_EQ(said.title, QStringLiteral("提示"));
+                EXPECT_TRUE(said.text.contains(QStringLiteral("太长"))) << said.text.toStdString();
+                EXPECT_TRUE(said.text.contains(QStringLiteral("复制"))) << said.text.toStdString();
+                EXPECT_TRUE(said.text.contains(QStringLiteral("8000"))) << said.text.toStdString();
+                EXPECT_TRUE(window_->isVisible());
+            }
+            Click(window_, "Command5");
+            ProcessEvents();
+        }
+    }
+}
+
+TEST_F(Form4Test, AnEncryptedMoodOfAboutThreeHundredCharactersIsTheMostAnAddressTakes) {
+    WriteKeyFile("12UGA200");
+    Main();
+    // About 25 address bytes per character with these keys.
+    Editor()->SetText(QString(250, QChar(u'雨')));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    Click(window_, "Command2");
+    EXPECT_EQ(urls_.size(), 1u);
+    Click(window_, "Command5");
+    ProcessEvents();
+
+    Editor()->SetText(QString(400, QChar(u'雨')));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    urls_.clear();
+    Click(window_, "Command2");
+    EXPECT_TRUE(urls_.empty());
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The about box: caption, version, and the two rotating information lines.
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
@@ -70,7 +71,13 @@ TEST_F(FrmAboutTest, CaptionVersionMakerAndLayout) {
     EXPECT_EQ(version.toStdString(), std::string(velotan::kVersionText));
     EXPECT_EQ(window->SkinLabel1->text(), QStringLiteral("版本信息：") + version);
     EXPECT_EQ(Find<QLabel>(window, "SkinLabel2")->text(), QStringLiteral("版权信息："));
-    EXPECT_FALSE(window->SkinLabel3->text().isEmpty());
+    // The maker's line, the one the main window's caption ends with, shown
+    // whole in its label.
+    EXPECT_EQ(window->SkinLabel3->text(), QStringLiteral("Powered By Orvan From Mirelsoftware."));
+    EXPECT_TRUE(main_->windowTitle().endsWith(window->SkinLabel3->text()));
+    EXPECT_LE(
+        QFontMetrics(window->SkinLabel3->font()).horizontalAdvance(window->SkinLabel3->text()),
+        window->SkinLabel3->contentsRect().width());
     auto* frame1 = Find<QGroupBox>(window, "Frame1");
     ASSERT_NE(frame1, nullptr);
     EXPECT_EQ(frame1->title(), QStringLiteral("青岚心情加密器"));
