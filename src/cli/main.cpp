@@ -50,9 +50,9 @@ constexpr const char* kUsage =
     "\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
     "it (KeyChar in settings.ini, else a removable drive, then chat.mx).\n"
-    "DIR defaults to the folder of this program and must hold symbolhandle.ini\n"
-    "and DataBase/Lc_Addlist.mdb; unless it is the user's own folder,\n"
-    "settings.ini comes from the user's own velotan data folder.\n";
+    "DIR defaults to the folder of this program and must hold symbolhandle.ini,\n"
+    "and without --keys DataBase/Lc_Addlist.mdb; unless it is the user's own\n"
+    "folder, settings.ini comes from the user's own velotan data folder.\n";
 
 // Messages from the key store go to stderr instead of a message box.
 class StderrMessenger : public platform::Messenger {
@@ -315,12 +315,12 @@ int main(int argc, char** argv) {
         return Usage("no command given");
     if (opt.replaceUnsupported && opt.command != "encrypt")
         return Usage("--replace-unsupported belongs to encrypt");
-    // A mistyped folder must neither seed the user's data folder with
-    // nothing nor encrypt without the punctuation table.
-    if (explicitFolder && !platform::IsProgramFolder(opt.programFolder)) {
+    // A mistyped folder must not encrypt without the punctuation table.
+    std::error_code ec;
+    if (explicitFolder &&
+        !std::filesystem::is_regular_file(opt.programFolder / cipher::kSymbolFileName, ec)) {
         return Usage(opt.programFolder.string() +
-                     " is not a program folder of velotan: it has no symbolhandle.ini or no " +
-                     platform::DatabasePath().string());
+                     " is not a program folder of velotan: it has no " + cipher::kSymbolFileName);
     }
     if (opt.command != "encrypt" && (opt.share || opt.qrFile))
         return Usage("--share and --qr go with encrypt");
@@ -333,6 +333,13 @@ int main(int argc, char** argv) {
     } else {
         // settings.ini comes from where the program keeps it; only then is
         // the user's data folder needed (and seeded).
+        // Nor may it seed the user's data folder with nothing: only the
+        // shipped database makes a data folder the program can log in with.
+        if (explicitFolder && !platform::IsProgramFolder(opt.programFolder)) {
+            return Usage(opt.programFolder.string() +
+                         " is not a program folder of velotan: it has no " +
+                         platform::DatabasePath().string());
+        }
         const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
         if (!data.error.empty())
             std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";

@@ -1,7 +1,9 @@
 #include "MyPLed.h"
 
+#include "MyPLedAccessible.h"
 #include "VariantConversion.h"
 
+#include <QAccessible>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -46,6 +48,7 @@ MyPLed::MyPLed(QWidget* parent) : QWidget(parent), picture1_(new PictureBox(this
     picture1_->setForeColor(kDesignedForeColor);
     picture1_->setFillColor(kDesignedFillColor);
     connect(picture1_, &PictureBox::Click, this, &MyPLed::Picture1_Click);
+    installMyPLedAccessibility();
     UserControl_Initialize();
 }
 
@@ -96,7 +99,17 @@ HResult MyPLed::put_LedTop(std::int16_t New_Top) {
 HResult MyPLed::put_Caption(const QString& Value) {
     caption_ = Value;
     redraw();
+    announceCaption();
     return S_OK;
+}
+
+void MyPLed::announceCaption() {
+    // A screen reader hears the caption as the panel's name, or as its
+    // description where the host has named the panel.
+    const bool named = !MyPLedAccessible::hostName(*this).isEmpty();
+    QAccessibleEvent event(this,
+                           named ? QAccessible::DescriptionChanged : QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 HResult MyPLed::put_Backcolor(OleColor New_color) {
@@ -174,6 +187,7 @@ void MyPLed::UserControl_ReadProperties(IPropertyBag& PropBag) {
     if (const auto v = read("Caption", DefaultSavedCaption())) {
         if (const auto s = toText(*v).value) {
             caption_ = *s;
+            announceCaption();
         }
     }
     if (const auto v = read("Alignment", kDefaultAlignment)) {

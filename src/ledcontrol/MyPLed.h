@@ -72,6 +72,7 @@ class MyPLed final : public QWidget, public IMyPLed {
 
   private:
     void redraw();
+    void announceCaption();
     void Picture1_Click();
     double twipsPerPixel() const;
 

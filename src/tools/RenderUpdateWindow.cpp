@@ -32,6 +32,10 @@ using namespace velotan::app;
 using velotan::update::FrmUpdate;
 
 constexpr size_t kInstallerBytes = 1536000;
+// A well-formed publisher key: the installer's download, which the pictures
+// show, starts only with one. The download is stopped before any signature
+// is needed.
+constexpr const char* kPublicKey = "RWS29NihKuodlYoVWjBDEcL09OAdc7ZEVxhkPAwU5rqkseJUWbRgK4te";
 
 }  // namespace
 
@@ -70,7 +74,8 @@ int main(int argc, char** argv) {
     const TempProgramFolder program({"Main.skn"});
     const fs::path& folder = program.Path();
     std::ofstream(folder / "update.ini", std::ios::binary)
-        << "[update]\r\nServer=http://127.0.0.1:" << port << "\r\n";
+        << "[update]\r\nServer=http://127.0.0.1:" << port << "\r\nPublicKey=" << kPublicKey
+        << "\r\n";
 
     SilentDialogs dialogs;
     bool ok = true;

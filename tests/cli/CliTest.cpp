@@ -240,6 +240,14 @@ TEST_F(CliTest, AMistypedProgramFolderIsRefusedBeforeAnythingIsSeeded) {
         EXPECT_TRUE(r.out.empty());
     }
     EXPECT_EQ(RunCli({"encrypt", "--program-folder", (tmp_ / "absent").string()}, "").exitCode, 2);
+    // The punctuation table is all that --keys needs; seeding needs the
+    // database as well.
+    fs::copy_file(tmp_ / "symbolhandle.ini", typo / "symbolhandle.ini");
+    CliRun r = RunCli({"encrypt", "--keys", "7,3", "--program-folder", typo.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = RunCli({"encrypt", "--program-folder", typo.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("Lc_Addlist.mdb"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(tmp_ / "xdg"));
 }
 

@@ -240,6 +240,95 @@ class RawServer {
     std::thread thread_;
 };
 
+// Accepts every connection and never answers: a transfer waits for the
+// answer's headers until it is stopped or times out.
+class SilentServer {
+  public:
+    SilentServer() {
+        fd_ = ListenOnLoopback(8, port_);
+        thread_ = std::thread([this] {
+            for (;;) {
+                const int conn = ::accept(fd_, nullptr, nullptr);
+                if (conn < 0)
+                    return;
+                std::lock_guard<std::mutex> lock(mutex_);
+                connections_.push_back(conn);
+            }
+        });
+    }
+    ~SilentServer() {
+        ::shutdown(fd_, SHUT_RDWR);
+        ::close(fd_);
+        if (thread_.joinable())
+            thread_.join();
+        for (int conn : connections_)
+            ::close(conn);
+    }
+    std::string Url(const std::string& path = "") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    int Accepted() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<int>(connections_.size());
+    }
+
+    // A listening socket on 127.0.0.1 with a free port.
+    static int ListenOnLoopback(int backlog, int& port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(fd, backlog) != 0)
+            throw std::runtime_error("cannot listen on loopback");
+        socklen_t len = sizeof addr;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        port = ntohs(addr.sin_port);
+        return fd;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<int> connections_;
+};
+
+// A loopback port that never accepts and whose queue of waiting connections
+// is full: the kernel drops further handshakes, so a connection attempt
+// hangs in its connecting phase.
+class FullBacklogPort {
+  public:
+    FullBacklogPort() {
+        fd_ = SilentServer::ListenOnLoopback(0, port_);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(port_));
+        for (int i = 0; i < 3; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(c, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            fillers_.push_back(c);
+        }
+        // Let the handshakes that fit complete, so the queue is full.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~FullBacklogPort() {
+        for (int c : fillers_)
+            ::close(c);
+        ::close(fd_);
+    }
+    std::string Url(const std::string& path = "") const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::vector<int> fillers_;
+};
+
 // The files of a folder, hidden ones included: a staged download left
 // behind would show here.
 inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {

@@ -5,12 +5,15 @@
 #include "VxLedControl/RegistryFile.h"
 #include "controlhost/ControlHost.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 #include "common/FifoGuard.h"
 
@@ -149,6 +152,30 @@ TEST_F(ControlRegistry, CreatesTheRegisteredControlAsAChildWidget) {
     EXPECT_EQ(library->canUnloadNow(), vxled::S_FALSE);
     delete hosted.control->widget();
     EXPECT_EQ(library->canUnloadNow(), vxled::S_OK);
+}
+
+TEST_F(ControlRegistry, LibraryPanelSpeaksItsCaptionAndItsLibraryCanGo) {
+    const QString shipped = shipLibrary();
+    {
+        ControlHost host(programFolder_.path());
+        QWidget window;
+        const HostedControl hosted = host.createControl(kProgId, &window);
+        ASSERT_TRUE(hosted) << hosted.error.toStdString();
+        ASSERT_EQ(hosted.control->PutProperty(0x68030003, QStringLiteral("12.200")), vxled::S_OK);
+        // Every host gets the panel's accessibility from the library itself.
+        QAccessibleInterface* iface =
+            QAccessible::queryAccessibleInterface(hosted.control->widget());
+        ASSERT_NE(iface, nullptr);
+        EXPECT_EQ(iface->role(), QAccessible::StaticText);
+        EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("12.200"));
+        delete hosted.control->widget();
+    }
+    // The host is gone and with it the library...
+    EXPECT_EQ(dlopen(QFile::encodeName(shipped).constData(), RTLD_LAZY | RTLD_NOLOAD), nullptr);
+    // ...and what it had given Qt: a factory left behind would be called
+    // for every object asked about from now on.
+    QWidget other;
+    EXPECT_NE(QAccessible::queryAccessibleInterface(&other), nullptr);
 }
 
 TEST_F(ControlRegistry, UnregisteredControlComesFromTheProgramFolderWhichIsThenRegistered) {

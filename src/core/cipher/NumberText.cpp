@@ -1,11 +1,41 @@
 #include "NumberText.h"
 
+#include <locale.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace velotan::cipher {
 namespace {
+
+// strtod and printf follow the thread's C locale, which the window toolkit
+// takes from the environment: under a German or Russian locale they would
+// read and write a comma for the point, and the program would disagree with
+// every other reader of the same text. Each conversion runs with the "C"
+// locale for this thread only; setting the global locale back would not do,
+// since a library may set it again.
+class ClassicNumbers {
+  public:
+    ClassicNumbers() : previous_(Classic() ? uselocale(Classic()) : nullptr) {}
+    ~ClassicNumbers() {
+        if (previous_)
+            uselocale(previous_);
+    }
+    ClassicNumbers(const ClassicNumbers&) = delete;
+    ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+  private:
+    static locale_t Classic() {
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+        return c;
+    }
+    locale_t previous_;
+};
+
+double ReadDouble(const std::string& num) {
+    ClassicNumbers classic;
+    return std::strtod(num.c_str(), nullptr);
+}
 
 bool IsBlank(char16_t c) {
     return IsBlank(c, Blanks::WithLineFeed);
@@ -103,7 +133,7 @@ double LeadingNumber(std::u16string_view text) {
     std::string num = Collect(text, end);
     if (num.empty())
         return 0.0;
-    double v = std::strtod(num.c_str(), nullptr);
+    double v = ReadDouble(num);
     return std::isfinite(v) ? v : 0.0;
 }
 
@@ -118,7 +148,10 @@ std::string DoubleText(double value) {
         return buf;
     }
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
+    {
+        ClassicNumbers classic;
+        std::snprintf(buf, sizeof buf, "%.15G", value);
+    }
     std::string s = buf;
     // %G writes a two-digit exponent with sign already ("1E-05", "1E+15").
     return s;
@@ -137,10 +170,17 @@ std::optional<int64_t> WholeNumber(std::u16string_view text) {
         if (!IsBlank(text[i]) && text[i] != u'\r')
             return std::nullopt;
     }
-    double v = std::strtod(num.c_str(), nullptr);
+    double v = ReadDouble(num);
     if (!std::isfinite(v) || std::fabs(v) > 9e15)
         return std::nullopt;
     return static_cast<int64_t>(RoundHalfEven(v));
+}
+
+std::optional<int16_t> KeyNumber(std::u16string_view text) {
+    const auto value = WholeNumber(text);
+    if (!value || *value < INT16_MIN || *value > INT16_MAX)
+        return std::nullopt;
+    return static_cast<int16_t>(*value);
 }
 
 }  // namespace velotan::cipher

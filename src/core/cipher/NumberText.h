@@ -46,4 +46,8 @@ double RoundHalfEven(double value);
 // to even, or nullopt when the text holds no number or anything after it.
 std::optional<int64_t> WholeNumber(std::u16string_view text);
 
+// A key as a person types it into a box: a whole number as above, from
+// -32768 to 32767; nullopt for anything else.
+std::optional<int16_t> KeyNumber(std::u16string_view text);
+
 }  // namespace velotan::cipher

@@ -95,19 +95,12 @@ size_t Occurrences(std::u16string_view text, std::u16string_view key) {
     return n;
 }
 
-std::u16string Substitute(std::u16string text, const std::filesystem::path& symbolFile,
+std::u16string Substitute(std::u16string text, std::string_view fileBytes,
                           std::u16string_view section,
                           const std::array<std::u16string_view, 20>& keys) {
-    if (!platform::IsOrdinaryFile(symbolFile)) {
-        return text;
-    }
-    auto bytes = platform::ReadFileBytes(symbolFile);
-    if (!bytes) {
-        return text;  // unreadable: leave the text as it is
-    }
-    const IniFile ini = IniFile::Parse(*bytes);
+    const IniFile ini = IniFile::Parse(fileBytes);
     // Substitution k runs only once the file's k-th line has been read.
-    const size_t count = std::min<size_t>(keys.size(), platform::SplitLines(*bytes).size());
+    const size_t count = std::min<size_t>(keys.size(), platform::SplitLines(fileBytes).size());
     std::vector<Substitution> subs;
     for (size_t k = 0; k < count; ++k) {
         subs.push_back({keys[k], ini.Value(section, keys[k])});
@@ -126,6 +119,19 @@ std::u16string Substitute(std::u16string text, const std::filesystem::path& symb
         ReplaceAll(result, sub.key, sub.value);
     }
     return result;
+}
+
+std::u16string SubstituteFromFile(std::u16string text, const std::filesystem::path& symbolFile,
+                                  std::u16string_view section,
+                                  const std::array<std::u16string_view, 20>& keys) {
+    if (!platform::IsOrdinaryFile(symbolFile)) {
+        return text;
+    }
+    auto bytes = platform::ReadFileBytes(symbolFile);
+    if (!bytes) {
+        return text;  // unreadable: leave the text as it is
+    }
+    return Substitute(std::move(text), *bytes, section, keys);
 }
 
 }  // namespace
@@ -149,11 +155,19 @@ void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_v
 }
 
 std::u16string ReplaceSymbols(std::u16string text, const std::filesystem::path& symbolFile) {
-    return Substitute(std::move(text), symbolFile, u"symbol", kMarks);
+    return SubstituteFromFile(std::move(text), symbolFile, u"symbol", kMarks);
 }
 
 std::u16string RestoreSymbols(std::u16string text, const std::filesystem::path& symbolFile) {
-    return Substitute(std::move(text), symbolFile, u"code", kPlaceholders);
+    return SubstituteFromFile(std::move(text), symbolFile, u"code", kPlaceholders);
+}
+
+std::u16string ReplaceSymbolsFromBytes(std::u16string text, std::string_view symbolFileBytes) {
+    return Substitute(std::move(text), symbolFileBytes, u"symbol", kMarks);
+}
+
+std::u16string RestoreSymbolsFromBytes(std::u16string text, std::string_view symbolFileBytes) {
+    return Substitute(std::move(text), symbolFileBytes, u"code", kPlaceholders);
 }
 
 }  // namespace velotan::cipher

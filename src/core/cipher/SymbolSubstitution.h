@@ -43,4 +43,9 @@ std::u16string ReplaceSymbols(std::u16string text, const std::filesystem::path& 
 // line-count rule applies.
 std::u16string RestoreSymbols(std::u16string text, const std::filesystem::path& symbolFile);
 
+// The same two from the bytes of a symbolhandle.ini, for the web page, which
+// carries the shipped file in itself.
+std::u16string ReplaceSymbolsFromBytes(std::u16string text, std::string_view symbolFileBytes);
+std::u16string RestoreSymbolsFromBytes(std::u16string text, std::string_view symbolFileBytes);
+
 }  // namespace velotan::cipher

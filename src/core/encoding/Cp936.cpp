@@ -1,182 +1,94 @@
 #include "Cp936.h"
 
-#include <iconv.h>
+#include <array>
+#include <memory>
 
-#include <algorithm>
-#include <bit>
-#include <cerrno>
-#include <stdexcept>
+#include "Cp936Table.h"
 
 namespace velotan::encoding {
 namespace {
 
-constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
-
-// iconv descriptors are costly to open and not thread-safe, so each thread
-// keeps its own pair for the life of the thread.
-class Converter {
-  public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-        }
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts as much as possible, appending to `out`. Returns the number
-    // of input bytes consumed; `err` is 0 when everything was converted, else
-    // EILSEQ or EINVAL. Output goes through a fixed buffer, so a restart after
-    // a bad character costs nothing in proportion to what is left.
-    template <typename Str>
-    size_t Run(const char* in, size_t inLen, Str& out, int& err) {
-        using Unit = typename Str::value_type;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in);
-        size_t left = inLen;
-        alignas(Unit) char buf[8192];
-        err = 0;
-        while (left > 0) {
-            char* dst = buf;
-            size_t dstLeft = sizeof buf;
-            const size_t rc = iconv(cd_, &src, &left, &dst, &dstLeft);
-            const int saved = errno;
-            out.append(reinterpret_cast<const Unit*>(buf), (sizeof buf - dstLeft) / sizeof(Unit));
-            if (rc == static_cast<size_t>(-1) && saved != E2BIG) {
-                err = saved;
-                break;
-            }
-        }
-        return inLen - left;
-    }
-
-  private:
-    iconv_t cd_;
-};
-
-Converter& ToAnsi() {
-    thread_local Converter c("CP936", kUtf16);
-    return c;
-}
-
-Converter& FromAnsi() {
-    thread_local Converter c(kUtf16, "CP936");
-    return c;
-}
-
 bool IsLeadByte(unsigned char b) {
-    return b >= 0x81 && b <= 0xFE;
+    return b >= kCp936FirstLead && b <= kCp936LastLead;
 }
 
-}  // namespace
-
-std::string ToCp936(std::u16string_view text) {
-    if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
-        return std::string(text.begin(), text.end());
-    }
-    std::string out;
-    out.reserve(text.size() * 2);
-    const char* in = reinterpret_cast<const char*>(text.data());
-    size_t len = text.size() * sizeof(char16_t);
-    size_t pos = 0;
-    while (pos < len) {
-        int err = 0;
-        pos += ToAnsi().Run(in + pos, len - pos, out, err);
-        if (err == 0)
-            break;
-        // One unit that the code page cannot carry (or a broken surrogate).
-        out.push_back('?');
-        pos += sizeof(char16_t);
-    }
-    // 0x80 (and 0xFF) would be single bytes above 127; they have no place in
-    // the program's formats. 0xFF is never part of a pair; 0x80 may be a
-    // trail byte, so only a text that holds one needs the walk.
-    std::replace(out.begin(), out.end(), '\xFF', '?');
-    if (out.find('\x80') == std::string::npos) {
-        return out;
-    }
-    for (size_t i = 0; i < out.size();) {
-        auto b = static_cast<unsigned char>(out[i]);
-        if (b < 0x80) {
-            ++i;
-        } else if (IsLeadByte(b) && i + 1 < out.size()) {
-            i += 2;
-        } else {
-            out[i] = '?';
-            ++i;
+// The signed 16-bit ANSI value of every UTF-16 unit, the inverse of the pair
+// table: 0..127 for ASCII, lead * 256 + trail for a pair, "?" for the rest.
+// Surrogates stay "?": alone no unit of a pair fits the code page, and the
+// euro sign would be the single byte 0x80, which has no place in the
+// program's formats.
+const std::array<int16_t, 0x10000>& UnitValues() {
+    static const auto table = [] {
+        auto t = std::make_unique<std::array<int16_t, 0x10000>>();
+        t->fill(static_cast<int16_t>(kReplacement));
+        for (int c = 0; c < 0x80; ++c) {
+            (*t)[static_cast<size_t>(c)] = static_cast<int16_t>(c);
         }
-    }
-    return out;
-}
-
-std::u16string FromCp936(std::string_view bytes) {
-    // Plain ASCII, the common case for keys and short values, needs no iconv.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return (b & 0x80) == 0; })) {
-        return std::u16string(bytes.begin(), bytes.end());
-    }
-    std::u16string out;
-    out.reserve(bytes.size());
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        int err = 0;
-        pos += FromAnsi().Run(bytes.data() + pos, bytes.size() - pos, out, err);
-        if (err == 0)
-            break;
-        auto b = static_cast<unsigned char>(bytes[pos]);
-        out.push_back(kReplacement);
-        pos += (IsLeadByte(b) && pos + 1 < bytes.size()) ? 2 : 1;
-    }
-    // 0x80 decodes to the euro sign; it is not a character of the program.
-    for (char16_t& c : out) {
-        if (c == u'\u20AC')
-            c = kReplacement;
-    }
-    return out;
-}
-
-char16_t DecodePair(unsigned char lead, unsigned char trail) {
-    static const std::vector<char16_t> table = [] {
-        std::vector<char16_t> t(0x10000, kReplacement);
-        for (int l = 0x81; l <= 0xFE; ++l) {
-            for (int r = 0x40; r <= 0xFE; ++r) {
-                const char pair[2] = {static_cast<char>(l), static_cast<char>(r)};
-                const std::u16string c = FromCp936(std::string_view(pair, 2));
-                if (c.size() == 1) {
-                    t[static_cast<size_t>(l << 8 | r)] = c[0];
+        for (int lead = kCp936FirstLead; lead <= kCp936LastLead; ++lead) {
+            for (int trail = kCp936FirstTrail; trail <= kCp936LastTrail; ++trail) {
+                const char16_t c = kCp936Pairs[lead - kCp936FirstLead][trail - kCp936FirstTrail];
+                if (c != 0) {
+                    (*t)[c] = static_cast<int16_t>(static_cast<uint16_t>(lead << 8 | trail));
                 }
             }
         }
         return t;
     }();
-    return table[static_cast<size_t>(lead << 8 | trail)];
+    return *table;
+}
+
+}  // namespace
+
+std::string ToCp936(std::u16string_view text) {
+    const auto& values = UnitValues();
+    std::string out(text.size() * 2, '\0');
+    char* o = out.data();
+    for (char16_t c : text) {
+        const auto v = static_cast<uint16_t>(values[c]);
+        if (v < 0x80) {
+            *o++ = static_cast<char>(v);
+        } else {
+            *o++ = static_cast<char>(v >> 8);
+            *o++ = static_cast<char>(v & 0xFF);
+        }
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
+std::u16string FromCp936(std::string_view bytes) {
+    std::u16string out(bytes.size(), u'\0');
+    char16_t* o = out.data();
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            *o++ = b;
+            ++i;
+        } else if (IsLeadByte(b) && i + 1 < n) {
+            // A pair that forms no character is one "?", both bytes used up.
+            *o++ = DecodePair(b, static_cast<unsigned char>(bytes[i + 1]));
+            i += 2;
+        } else {
+            // 0x80 (the euro sign), 0xFF, or a lead byte at the very end.
+            *o++ = kReplacement;
+            ++i;
+        }
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
+char16_t DecodePair(unsigned char lead, unsigned char trail) {
+    if (!IsLeadByte(lead) || trail < kCp936FirstTrail || trail > kCp936LastTrail) {
+        return kReplacement;
+    }
+    const char16_t c = kCp936Pairs[lead - kCp936FirstLead][trail - kCp936FirstTrail];
+    return c != 0 ? c : kReplacement;
 }
 
 std::vector<int16_t> AnsiValues(std::u16string_view text) {
-    // The value of every UTF-16 unit, worked out once through the same
-    // conversion as ToCp936; the cipher then needs one lookup per character.
-    static const std::vector<int16_t> table = [] {
-        std::vector<int16_t> t(0x10000, static_cast<int16_t>('?'));
-        std::string bytes;
-        // One unit at a time: a failed conversion of a long text costs far
-        // more than many short ones. Surrogates stay "?": alone no unit of a
-        // pair fits the code page.
-        for (char32_t c = 0; c < 0x10000; ++c) {
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                continue;
-            }
-            const auto unit = static_cast<char16_t>(c);
-            bytes = ToCp936(std::u16string_view(&unit, 1));
-            if (bytes.size() == 1) {
-                t[c] = static_cast<int16_t>(static_cast<unsigned char>(bytes[0]));
-            } else if (bytes.size() == 2) {
-                t[c] = static_cast<int16_t>(
-                    static_cast<uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                          static_cast<unsigned char>(bytes[1])));
-            }
-        }
-        return t;
-    }();
+    const auto& table = UnitValues();
     std::vector<int16_t> values(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         values[i] = table[text[i]];

@@ -24,9 +24,11 @@ namespace {
 constexpr char kUserAgent[] = "VB Http";
 constexpr long kMaxRedirects = 10;
 constexpr size_t kWriteBuffer = 64 * 1024;
-// While nothing arrives (connecting, a quiet server) the window still gets
-// its events this often.
-constexpr auto kQuietPumpInterval = std::chrono::milliseconds(100);
+// While nothing arrives (resolving, connecting, a quiet server) the window
+// still gets its events this often, and a stop asked for there is seen
+// within about twice this time.
+constexpr auto kQuietPumpInterval = std::chrono::milliseconds(20);
+constexpr int kPollMs = 20;
 
 void EnsureCurlGlobal() {
     static const bool initialized = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -62,8 +64,11 @@ int32_t ParseLength(std::string_view value) {
     return static_cast<int32_t>(n);
 }
 
-bool IsFollowedRedirect(long code) {
-    return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+// Only these answers carry the file: 204 and 205 have no content, and
+// every other class is something else (an interim answer, a redirect, an
+// error).
+bool IsContentAnswer(long code) {
+    return code >= 200 && code <= 299 && code != 204 && code != 205;
 }
 
 bool IsLoopbackHost(std::string_view host) {
@@ -100,6 +105,32 @@ std::string NoProxyList() {
 
 struct CurlDeleter {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+// The easy handle inside a multi handle, so that the transfer loop is ours.
+class MultiTransfer {
+  public:
+    MultiTransfer(CURLM* multi, CURL* easy) : multi_(multi), easy_(easy) {
+        added_ = multi_ && curl_multi_add_handle(multi_, easy_) == CURLM_OK;
+    }
+    ~MultiTransfer() { Close(); }
+    MultiTransfer(const MultiTransfer&) = delete;
+    MultiTransfer& operator=(const MultiTransfer&) = delete;
+
+    bool Ready() const { return added_; }
+    void Close() {
+        if (added_)
+            curl_multi_remove_handle(multi_, easy_);
+        added_ = false;
+    }
+
+  private:
+    CURLM* multi_;
+    CURL* easy_;
+    bool added_ = false;
 };
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -230,6 +261,7 @@ struct Cls_DownLoad::Transfer {
     const std::string& url;
     fs::path local;
     CURL* curl;
+    uint64_t stopRequestsAtStart = owner.stopRequests_;
 
     bool opened = false;    // the final response's headers are in, the file is staged
     bool rejected = false;  // the final response was an HTTP error
@@ -295,12 +327,13 @@ struct Cls_DownLoad::Transfer {
         curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &ip);
         secure = secure && IsSecureOrigin(effective ? effective : "", ip ? ip : "");
         httpStatus = code;
-        if (code < 200)
+        if (code >= 100 && code <= 199)
             return true;  // an interim answer; the real one follows
-        if (IsFollowedRedirect(code) && sawLocation)
+        if (code >= 300 && code <= 399 && sawLocation)
             return true;  // libcurl follows it
-        if (code >= 400) {
-            // An error page is not the file that was asked for.
+        if (!IsContentAnswer(code)) {
+            // An error page, an empty answer or a redirect to nowhere is not
+            // the file that was asked for.
             rejected = true;
             error = "HTTP status " + std::to_string(code);
             return false;
@@ -353,21 +386,64 @@ struct Cls_DownLoad::Transfer {
 
     // Returns false to end the transfer.
     bool OnProgress(curl_off_t dlnow) {
-        const auto now = SteadyClock::now();
         if (dlnow != lastDlNow) {
             lastDlNow = dlnow;
-            lastActivity = now;
+            lastActivity = SteadyClock::now();
         }
+        return OnQuietMoment();
+    }
+
+    // Between the bytes (and before the first): lets the window's events
+    // run and ends the transfer when a stop was asked for during it, or when
+    // the server has gone quiet. Returns false to end the transfer.
+    bool OnQuietMoment() {
+        auto now = SteadyClock::now();
         if (now - lastActivity >= owner.idleTimeout_) {
             idle = true;
             error = "nothing received for " + std::to_string(owner.idleTimeout_.count()) + " ms";
             return false;
         }
         if (owner.pumpEvents && now - lastPump >= kQuietPumpInterval) {
-            lastPump = now;
             owner.pumpEvents();
+            lastPump = SteadyClock::now();
+        }
+        // A stop left pending from before this transfer keeps its described
+        // effect (after the first chunk); one asked for now ends it at once.
+        if (owner.bStopDownload && owner.stopRequests_ != stopRequestsAtStart) {
+            owner.bStopDownload = false;
+            stopped = true;
+            error = "stopped";
+            return false;
         }
         return true;
+    }
+
+    // Runs the transfer to its end in our own loop. libcurl's own loop
+    // waits up to a second between callbacks while nothing arrives, which is
+    // too long for a stop button; and in some phases (resolving) it calls
+    // none at all.
+    CURLcode Run(CURLM* multi, MultiTransfer& transfer) {
+        if (!transfer.Ready())
+            return CURLE_FAILED_INIT;
+        for (;;) {
+            int running = 0;
+            if (curl_multi_perform(multi, &running) != CURLM_OK)
+                return CURLE_FAILED_INIT;
+            if (failure)
+                return CURLE_ABORTED_BY_CALLBACK;
+            if (running == 0)
+                break;
+            if (!Guarded([&] { return OnQuietMoment(); }, false))
+                return CURLE_ABORTED_BY_CALLBACK;
+            if (curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr) != CURLM_OK)
+                return CURLE_FAILED_INIT;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE)
+                return message->data.result;
+        }
+        return CURLE_FAILED_INIT;
     }
 
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* user) {
@@ -411,6 +487,7 @@ void Cls_DownLoad::RaiseStatus(int32_t status) {
 
 int16_t Cls_DownLoad::DLFileStop() {
     bStopDownload = true;
+    ++stopRequests_;
     return 0;
 }
 
@@ -420,6 +497,7 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
     RaiseStatus(kConnecting);
     EnsureCurlGlobal();
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     std::unique_ptr<curl_slist, SlistDeleter> headers;
     for (const char* header : {"Cache-Control: no-cache", "Pragma: no-cache"}) {
         curl_slist* list = curl_slist_append(headers.get(), header);
@@ -430,7 +508,7 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
         headers.release();
         headers.reset(list);
     }
-    if (!curl) {
+    if (!curl || !multi) {
         result_.outcome = DownloadOutcome::NoSession;
         result_.error = "the HTTP client could not be set up";
         RaiseStatus(kNoSession);
@@ -465,9 +543,16 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Transfer::ProgressCallback);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
-    const CURLcode rc = curl_easy_perform(c);
+    MultiTransfer transfer(multi.get(), c);
+    const CURLcode rc = t.Run(multi.get(), transfer);
     if (t.failure)
         std::rethrow_exception(t.failure);  // the staged file goes with `t`
+    // The connection closes before the last status, as the session did.
+    const auto closeSession = [&] {
+        transfer.Close();
+        multi.reset();
+        curl.reset();
+    };
 
     result_.httpStatus = t.httpStatus;
     result_.secureOrigin = t.secure && t.opened;
@@ -482,10 +567,17 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
         return t.bytes;
     }
     if (!t.opened) {
-        result_.outcome = DownloadOutcome::NotOpened;
-        result_.error = t.rejected ? t.error : curlError();
-        RaiseStatus(kNotOpened);
-        curl.reset();
+        if (t.stopped) {
+            // Stopped before an answer came: nothing to write, nothing kept.
+            result_.outcome = DownloadOutcome::Stopped;
+            result_.error = t.error;
+            RaiseStatus(kStopped);
+        } else {
+            result_.outcome = DownloadOutcome::NotOpened;
+            result_.error = (t.rejected || t.idle) ? t.error : curlError();
+            RaiseStatus(kNotOpened);
+        }
+        closeSession();
         RaiseStatus(kFinished);
         return 0;
     }
@@ -512,7 +604,7 @@ int32_t Cls_DownLoad::DLFile(const std::string& sRemoteURL, const fs::path& sLoc
         result_.error = (t.idle || t.tooLarge) ? t.error : curlError();
     }
     RaiseStatus(status);
-    curl.reset();
+    closeSession();
     RaiseStatus(kFinished);
     return t.bytes;
 }

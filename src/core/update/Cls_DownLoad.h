@@ -83,8 +83,11 @@ class Cls_DownLoad {
     int32_t DLFile(const std::string& sRemoteURL, const std::filesystem::path& sLocalFilePath,
                    int32_t lTimeOut);
 
-    // Asks the running transfer to stop after its current chunk. With no
-    // transfer running, the request waits for the next one. Always 0.
+    // Asks the running transfer to stop: after its current chunk while data
+    // flows, within a few tens of milliseconds while it waits (resolving,
+    // connecting, waiting for the answer or for more data). With no transfer
+    // running, the request waits for the next one, which it stops after its
+    // first chunk. Always 0.
     int16_t DLFileStop();
 
     // For a window that ends its own work: forget a stop that no transfer
@@ -107,6 +110,9 @@ class Cls_DownLoad {
     double Now() const;
 
     bool bStopDownload = false;
+    // Counts DLFileStop calls, so a transfer tells a stop asked for during
+    // it from one left pending before it.
+    uint64_t stopRequests_ = 0;
     DownloadResult result_;
     std::chrono::milliseconds idleTimeout_ = kDefaultIdleTimeout;
     Clock clock_;

@@ -6,6 +6,7 @@
 
 #include "ForLoad.h"
 #include "Form1.h"
+#include "WindowAccessible.h"
 #include "platform/Launcher.h"
 
 namespace velotan::app {
@@ -18,6 +19,7 @@ App::App(std::filesystem::path programFolder, Dialogs& dialogs,
       commonDialog_(dialogs_),
       urlOpener_([](const std::string& url) { return platform::OpenUrl(url); }) {
     cipher_.SetDataFolder(std::move(dataFolder));
+    InstallWindowAccessibility();
 }
 
 App::~App() {

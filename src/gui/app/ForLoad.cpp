@@ -7,6 +7,7 @@
 
 #include "App.h"
 #include "Twips.h"
+#include "WindowAccessible.h"
 #include "app/QtText.h"
 #include "passworddb/PasswordHash.h"
 
@@ -46,6 +47,8 @@ ForLoad::ForLoad(App& app) : WindowFrame(app, "ForLoad") {
         box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
         box->setGeometry(TwipsRect(1380, rowTops[i], 1695, 285));
         connect(box, &QLineEdit::returnPressed, this, &ForLoad::CommandYes_Click);
+        // The label names the box for a screen reader.
+        labels[i]->setBuddy(box);
         TextPass[i] = box;
     }
     LblNewPassword->hide();
@@ -218,6 +221,8 @@ void ForLoad::CommandNo_Click() {
 
 void ForLoad::PreparePasswordSetting(QWidget* settingsWindow) {
     setWindowTitle(Q(kPasswordSettingCaption));
+    // It holds the settings window until it closes.
+    MarkAsDialog(*this);
     TextPass[0]->hide();
     LblEnter->hide();
     TextPass[1]->show();

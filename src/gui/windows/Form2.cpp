@@ -122,6 +122,8 @@ Form2::Form2(app::App& app, std::shared_ptr<platform::ControlHost> host)
         AddButton(u"更改随机密钥", "cmdLoadChar", this, TwipsRect(1440, 1080, 1215, 360));
     cmdLoadChar->raise();
     auto* cmdBack = AddButton(u"返回主界面", "cmdBack", this, TwipsRect(6000, 3840, 1110, 360));
+    // Tab follows the row of key buttons from left to right.
+    setTabOrder(cmdBuildChar, cmdLoadChar);
 
     connect(cmdBuildChar, &QPushButton::clicked, this, &Form2::cmdBuildChar_Click);
     connect(cmdLoadChar, &QPushButton::clicked, this, &Form2::cmdLoadChar_Click);
@@ -160,6 +162,9 @@ void Form2::CreateLed() {
         lblChar = hosted.control;
         ledWidget_ = hosted.control->widget();
         ledWidget_->setObjectName(QStringLiteral("lblChar"));
+        // A screen reader says what the panel is; the keys follow as its
+        // description.
+        ledWidget_->setAccessibleName(QStringLiteral("您的密钥"));
         LoadDesignedProperties(*lblChar);
         ledWidget_->setGeometry(place);
         ledWidget_->show();

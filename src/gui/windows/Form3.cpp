@@ -57,6 +57,11 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     };
     txtText3 = keyBox("txtText3", 4200);
     txtText4 = keyBox("txtText4", 4800);
+    // Each label names its box for a screen reader.
+    Ski[0]->setBuddy(txtText1);
+    Ski[1]->setBuddy(txtText2);
+    Ski[2]->setBuddy(txtText3);
+    Ski[3]->setBuddy(txtText4);
 
     cmdEncoding = new QPushButton(QStringLiteral("解 码"), this);
     cmdEncoding->setObjectName(QStringLiteral("cmdEncoding"));

@@ -62,6 +62,8 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     lblToShare->document()->setDocumentMargin(0);
     lblToShare->setStyleSheet(
         QStringLiteral("QPlainTextEdit#lblToShare { background: transparent; border: none; }"));
+    // The heading names the text for a screen reader.
+    SkinLabel1->setBuddy(lblToShare);
 
     auto* Frame1 = new QGroupBox(QStringLiteral("分享到这些地方"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));

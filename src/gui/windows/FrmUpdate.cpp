@@ -9,17 +9,13 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <optional>
 
 #include "Version.h"
 #include "app/App.h"
 #include "app/QtText.h"
 #include "app/Twips.h"
 #include "app/WindowFonts.h"
-#include "platform/AnsiTextFile.h"
 #include "platform/Launcher.h"
-#include "update/UpdateList.h"
-#include "update/UpdateServer.h"
 #include "windows/EventPump.h"
 
 namespace velotan::update {
@@ -50,10 +46,6 @@ int64_t Percent(int32_t downloaded, int32_t fileSize) {
     return static_cast<int64_t>(
         std::nearbyint(static_cast<double>(downloaded) / static_cast<double>(fileSize) * 100.0));
 }
-
-// A version list is a line or a few; anything bigger is not one, and is
-// neither downloaded to the end nor read into memory.
-constexpr int32_t kMaxListBytes = 1 << 20;
 
 }  // namespace
 
@@ -94,6 +86,7 @@ FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
     prgDownload->setGeometry(0, barTop, app::Twips(4335), app::Twips(255));
     prgDownload->setRange(0, 100);
     prgDownload->setValue(0);
+    prgDownload->setAccessibleName(Q(u"下载进度"));
 
     // Designed to lie behind Command2: made first, so the button covers it.
     LblImportantUpdate = new QLabel(this);
@@ -232,90 +225,73 @@ void FrmUpdate::Command1_Click() {
 }
 
 void FrmUpdate::RunCheck() {
-    const std::string server = ReadUpdateServer(app_.DataFolder(), app_.ProgramFolder());
-    if (server.empty()) {
-        ShowOutcome(Q(kNoServerText));
+    UpdateCheck check(UpdateCheck::Through(Cdf), platform::StartProgram);
+    check.onListArrived = [this] { SkinLabel1->setText(Q(kListDoneText)); };
+    check.onListText = [this](const std::u16string& joined) {
+        LblImportantUpdate->setText(QString::fromStdU16String(joined));
+    };
+    check.onDownloadingInstaller = [this] { SkinLabel1->setText(Q(kDownloadingUpdateText)); };
+    check.onInstallerReady = [this](const fs::path&) {
+        app_.Dlg().Show(Q(kInstallerReadyMessage), MsgStyle::kOkOnly, Q(kProgramTitle));
+    };
+    const CheckResult result = check.Run(app_.DataFolder(), app_.ProgramFolder());
+    if (result.outcome == CheckOutcome::InstallerStarted) {
+        SetChecking(false);
+        app_.EndProgram();
         return;
     }
-
-    const fs::path listFile = app_.DataFolder() / kListFileName;
-    Cdf.SetMaxBytes(kMaxListBytes);
-    Cdf.DLFile(server + kListUrlPath, listFile, 5000);
-    Cdf.SetMaxBytes(INT32_MAX);
-    const DownloadResult list = Cdf.LastResult();
-    if (list.replaced)
-        SkinLabel1->setText(Q(kListDoneText));
-    if (list.outcome == DownloadOutcome::LocalFileError) {
-        ShowOutcome(Q(kLocalFileErrorText) + PathText(listFile));
-        return;
+    if (result.outcome == CheckOutcome::InstallerNotStarted) {
+        const QString text = Q(kInstallerStartFailedText) + PathText(result.file) +
+                             QStringLiteral("\r\n") + QString::fromLocal8Bit(result.error);
+        app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
     }
-    if (list.outcome == DownloadOutcome::Stopped) {
-        // The user asked to stop the update, not only this transfer.
-        ShowOutcome(Q(kCheckStoppedText));
-        return;
-    }
-
-    // An earlier copy stands in for a list that did not arrive this time.
-    const QString note = list.replaced ? QString() : Q(kEarlierListNote);
-    std::error_code ec;
-    const auto size = fs::file_size(listFile, ec);
-    const auto bytes = (!ec && size <= static_cast<uintmax_t>(kMaxListBytes))
-                           ? platform::ReadFileBytes(listFile)
-                           : std::nullopt;
-    if (!bytes) {
-        ShowOutcome(Q(kListUnreadableText));
-        return;
-    }
-    const std::u16string joined = JoinListText(*bytes);
-    LblImportantUpdate->setText(QString::fromStdU16String(joined));
-    if (!ReadLeadingNumber(joined).found) {
-        ShowOutcome(Q(kListWithoutVersionText) + note);
-        return;
-    }
-    if (!IsNewerVersion(LblProgramVer->text().toStdU16String(), joined)) {
-        ShowOutcome(Q(kUpToDateText) + note);
-        return;
-    }
-
-    SkinLabel1->setText(Q(kDownloadingUpdateText));
-    const fs::path installer = fs::absolute(app_.DataFolder() / kInstallerFileName);
-    Cdf.DLFile(server + kInstallerUrlPath, installer, 5000);
-    const DownloadResult setup = Cdf.LastResult();
-    if (setup.outcome == DownloadOutcome::LocalFileError) {
-        ShowOutcome(Q(kLocalFileErrorText) + PathText(installer));
-        return;
-    }
-    if (!setup.replaced || setup.httpStatus < 200 || setup.httpStatus > 299) {
-        ShowOutcome(Q(setup.outcome == DownloadOutcome::Stopped ? kCheckStoppedText
-                                                                : kInstallerIncompleteText));
-        return;
-    }
-    if (!setup.secureOrigin) {
-        // Code fetched over plain http from the network could be anyone's.
-        ShowOutcome(Q(kInstallerInsecureText));
-        return;
-    }
-    if (!StartInstaller(installer))
-        return;
-    SetChecking(false);
-    app_.EndProgram();
+    ShowOutcome(OutcomeText(result));
 }
 
-bool FrmUpdate::StartInstaller(const fs::path& installer) {
-    std::error_code ec;
-    fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
-    app_.Dlg().Show(Q(kInstallerReadyMessage), MsgStyle::kOkOnly, Q(kProgramTitle));
-    std::string error;
-    if (ec) {
-        error = ec.message();
-    } else if (platform::StartProgram({installer.string()}, &error)) {
-        return true;
+QString FrmUpdate::OutcomeText(const CheckResult& result) {
+    const QString note = result.earlierList ? Q(kEarlierListNote) : QString();
+    switch (result.outcome) {
+        case CheckOutcome::Busy:
+            return Q(kCheckBusyText);
+        case CheckOutcome::NoServer:
+            return Q(kNoServerText);
+        case CheckOutcome::ListNotSaved:
+        case CheckOutcome::InstallerNotSaved:
+            return Q(kLocalFileErrorText) + PathText(result.file);
+        case CheckOutcome::Stopped:
+            return Q(kCheckStoppedText);
+        case CheckOutcome::ListUnreadable:
+            return Q(kListUnreadableText);
+        case CheckOutcome::ListWithoutVersion:
+            return Q(kListWithoutVersionText) + note;
+        case CheckOutcome::UpToDate:
+            return Q(kUpToDateText) + note;
+        case CheckOutcome::InstallerIncomplete:
+            return Q(kInstallerIncompleteText);
+        case CheckOutcome::InstallerInsecure:
+            return Q(kInstallerInsecureText);
+        case CheckOutcome::NoPublicKey:
+            return Q(kNoPublicKeyText);
+        case CheckOutcome::BadPublicKey:
+            return Q(kBadPublicKeyText);
+        case CheckOutcome::SignatureMissing:
+            return Q(kSignatureMissingText);
+        case CheckOutcome::SignatureMalformed:
+            return Q(kSignatureMalformedText);
+        case CheckOutcome::SignatureOtherKey:
+            return Q(kSignatureOtherKeyText);
+        case CheckOutcome::SignatureMismatch:
+            return Q(kSignatureMismatchText);
+        case CheckOutcome::SignatureCommentChanged:
+            return Q(kSignatureCommentText);
+        case CheckOutcome::SignatureUnchecked:
+            return Q(kSignatureUncheckedText);
+        case CheckOutcome::InstallerNotStarted:
+            return Q(kInstallerStartFailedText) + PathText(result.file);
+        case CheckOutcome::InstallerStarted:
+            break;
     }
-    const QString text = Q(kInstallerStartFailedText) + PathText(installer) +
-                         QStringLiteral("\r\n") + QString::fromLocal8Bit(error);
-    app_.Dlg().Show(text, MsgStyle::kCritical, QStringLiteral("错误"));
-    ShowOutcome(Q(kInstallerStartFailedText) + PathText(installer));
-    return false;
+    return QString();
 }
 
 void FrmUpdate::Command2_Click() {

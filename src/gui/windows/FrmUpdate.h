@@ -1,8 +1,8 @@
 #pragma once
-// The online update window: checks the update server's version list and,
-// when it names a newer version, downloads the installer, starts it and ends
-// the program. The transfers are Cdf's (Cls_DownLoad); this window turns its
-// events into the status line, the progress lines and the progress bar.
+// The online update window: runs the update check (UpdateCheck) and ends the
+// program once the check has started a newer version's installer. The
+// transfers are Cdf's (Cls_DownLoad); this window turns its events and the
+// check's steps into the status line, the progress lines and the progress bar.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,6 +10,7 @@
 
 #include "app/WindowFrame.h"
 #include "update/Cls_DownLoad.h"
+#include "update/UpdateCheck.h"
 
 class QLabel;
 class QProgressBar;
@@ -34,8 +35,17 @@ inline constexpr const char16_t* kListWithoutVersionText = u"版本列表没有�
 inline constexpr const char16_t* kUpToDateText = u"已是最新版本，无需更新。";
 inline constexpr const char16_t* kEarlierListNote = u"（以前下载的列表）";
 inline constexpr const char16_t* kCheckStoppedText = u"已停止更新。";
+inline constexpr const char16_t* kCheckBusyText = u"另一个更新检查正在进行。";
 inline constexpr const char16_t* kInstallerIncompleteText = u"安装包未能完整下载，未安装更新。";
 inline constexpr const char16_t* kInstallerInsecureText = u"安装包并非经 https 下载，未运行。";
+inline constexpr const char16_t* kNoPublicKeyText = u"未设置公钥（update.ini 的 PublicKey）。";
+inline constexpr const char16_t* kBadPublicKeyText = u"update.ini 的 PublicKey 不是公钥。";
+inline constexpr const char16_t* kSignatureMissingText = u"安装包没有签名，未运行。";
+inline constexpr const char16_t* kSignatureMalformedText = u"安装包的签名无法识别，未运行。";
+inline constexpr const char16_t* kSignatureOtherKeyText = u"安装包不是用设定的公钥签名的，未运行。";
+inline constexpr const char16_t* kSignatureMismatchText = u"安装包与签名不符，未运行。";
+inline constexpr const char16_t* kSignatureCommentText = u"签名的可信注释被改动，未运行。";
+inline constexpr const char16_t* kSignatureUncheckedText = u"无法检查安装包的签名，未运行。";
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 
@@ -74,11 +84,16 @@ class FrmUpdate : public app::WindowFrame {
 
     // True while a check (list and installer transfers) runs.
     bool Checking() const { return checking_; }
+    // True once the window has closed.
+    bool Unloaded() const { return unloaded_; }
 
     // "连接状态： " and the text for a downloader status.
     static QString StatusText(int32_t TmpState);
     // The three progress lines, joined by CR LF.
     static QString ProgressText(int32_t lDownLoaded, int32_t lFilesize, int32_t lSpeed);
+    // What the status line says at the end of a check (empty once the
+    // installer runs: the program ends).
+    static QString OutcomeText(const CheckResult& result);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,10 +102,10 @@ class FrmUpdate : public app::WindowFrame {
     void RunCheck();
     void SetChecking(bool checking);
     void ShowOutcome(const QString& text);
-    bool StartInstaller(const std::filesystem::path& installer);
 
     bool checking_ = false;
     bool closeRequested_ = false;
+    bool unloaded_ = false;
 };
 
 }  // namespace velotan::update

@@ -15,25 +15,34 @@
 namespace velotan::windows {
 namespace {
 
-// A window opened beside the main window exists once: a second click brings
-// the open one to the front, with what was typed into it, rather than a twin.
-template <typename Window>
-app::App::WindowOpener Beside() {
+// Each window exists once: a second request brings the open one to the
+// front, with what was typed into it, rather than a twin. `make` creates the
+// window and runs its load.
+template <typename Window, typename Make>
+app::App::WindowOpener Once(Make make) {
     auto open = std::make_shared<QPointer<Window>>();
-    return [open](app::App& app) -> QWidget* {
+    return [open, make](app::App& app) -> QWidget* {
         Window* window = *open;
         if (!window || window->Unloaded()) {
-            window = new Window(app);
+            window = make(app);
             *open = window;
             // The window works on the App's state; it never outlives it.
             QObject::connect(&app, &QObject::destroyed, window, [window] { delete window; });
-            window->Form_Load();
         }
         window->show();
         window->raise();
         window->activateWindow();
         return window;
     };
+}
+
+template <typename Window>
+app::App::WindowOpener Beside() {
+    return Once<Window>([](app::App& app) {
+        auto* window = new Window(app);
+        window->Form_Load();
+        return window;
+    });
 }
 
 }  // namespace
@@ -43,17 +52,16 @@ void RegisterWindowOpeners(app::App& app) {
     // while the program runs. The library beside the program is the fallback.
     auto host = std::make_shared<platform::ControlHost>(
         QFile::decodeName(app.ProgramFolder().string().c_str()));
-    app.SetWindowOpener(app::AppWindow::Settings, [host](app::App& a) -> QWidget* {
-        auto* window = new Form2(a, host);
-        window->Form_Load();
-        window->show();
-        return window;
-    });
+    app.SetWindowOpener(app::AppWindow::Settings, Once<Form2>([host](app::App& a) {
+                            auto* window = new Form2(a, host);
+                            window->Form_Load();
+                            return window;
+                        }));
     app.SetWindowOpener(app::AppWindow::Decode, Beside<Form3>());
     app.SetWindowOpener(app::AppWindow::Share, Beside<Form4>());
     app.SetWindowOpener(app::AppWindow::About, Beside<frmAbout>());
-    app.SetWindowOpener(app::AppWindow::Update,
-                        [](app::App& a) -> QWidget* { return update::FrmUpdate::Open(a); });
+    // One update window, and in it one check at a time: never two installers.
+    app.SetWindowOpener(app::AppWindow::Update, Beside<update::FrmUpdate>());
 }
 
 }  // namespace velotan::windows

@@ -42,6 +42,8 @@ frmAbout::frmAbout(app::App& app) : WindowFrame(app, "frmAbout") {
                               int top) {
         auto* frame = new QGroupBox(Q(caption), Frame1);
         frame->setObjectName(QString::fromLatin1(frameName));
+        // Qt would name a frame inside a frame after the outer one.
+        frame->setAccessibleName(Q(caption));
         frame->setGeometry(TwipsRect(120, top, 5055, 615));
         auto* label = new app::SkinLabel(QString(), QString::fromLatin1(labelName), frame);
         label->setGeometry(TwipsRect(120, 240, 4815, 255));

@@ -4,6 +4,7 @@
 
 #include <deque>
 
+#include "common/CommaLocale.h"
 #include "encoding/Cp936.h"
 
 using namespace velotan::cipher;
@@ -134,6 +135,26 @@ TEST(Decrypt, RoundsHalfToEven) {
     // In the double-byte branch the parts are read from the decimal text:
     // 3667.5 gives "36" and "67.5", which rounds to 68.
     EXPECT_EQ(Decrypt(u"3669UUA0", u"3UGA0", 2, 0), velotan::encoding::FromCp936("\xC4\xE4"));
+}
+
+// Offsets that are not whole travel through their decimal text; under a
+// comma-decimal locale the same texts must decode as they do everywhere else.
+TEST(Decrypt, FractionalNumbersDecodeAlikeUnderACommaLocale) {
+    auto r =
+        Encrypt(u"你好, world F", 7, 9, Offsets({3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    ASSERT_TRUE(r);
+    // Wrong keys give fractional offsets; what they garble to is fixed.
+    const std::u16string garbled = Decrypt(r->cipherText, r->codeTable, 2, 1);
+
+    velotan::testing::CommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no comma-decimal locale installed (scripts/setup generates de_DE.UTF-8)";
+    // Keys 2, 0: table element 7 gives the offset 3.5, so 100 - 3.5 = 96.5 -> 96.
+    EXPECT_EQ(Decrypt(u"100UUA0", u"7UGA0", 2, 0), u"`");
+    // A cipher element 3667.5 gives the parts "36" and "67.5", which rounds to 68.
+    EXPECT_EQ(Decrypt(u"3667.5UUA0", u"0UGA0", 1, 0), velotan::encoding::FromCp936("\xC4\xE4"));
+    EXPECT_EQ(Decrypt(r->cipherText, r->codeTable, 7, 9), u"你好, world ");
+    EXPECT_EQ(Decrypt(r->cipherText, r->codeTable, 2, 1), garbled);
 }
 
 TEST(Decrypt, BytesThatCannotBeSetKeepThePreviousValue) {

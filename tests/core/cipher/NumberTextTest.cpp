@@ -1,6 +1,10 @@
 #include "cipher/NumberText.h"
 
+#include <locale.h>
+
 #include <gtest/gtest.h>
+
+#include "common/CommaLocale.h"
 
 using namespace velotan::cipher;
 
@@ -44,4 +48,45 @@ TEST(NumberText, RoundsHalfToEven) {
     EXPECT_EQ(WholeNumber(u""), std::nullopt);
     EXPECT_EQ(WholeNumber(u"1E"), std::nullopt);
     EXPECT_EQ(WholeNumber(u"-"), std::nullopt);
+}
+
+TEST(NumberText, KeyNumbersAreWholeSixteenBitNumbers) {
+    EXPECT_EQ(KeyNumber(u"3.5"), 4);
+    EXPECT_EQ(KeyNumber(u" -32768 "), -32768);
+    EXPECT_EQ(KeyNumber(u"32767.5"), std::nullopt);  // rounds to 32768
+    EXPECT_EQ(KeyNumber(u"32766.5"), 32766);
+    EXPECT_EQ(KeyNumber(u"40000"), std::nullopt);
+    EXPECT_EQ(KeyNumber(u"12a"), std::nullopt);
+    EXPECT_EQ(KeyNumber(u""), std::nullopt);
+}
+
+// The window toolkit takes the C locale from the environment; a German user
+// would otherwise get "3,5" written and "3.5" read as 3.
+TEST(NumberText, ReadsAndWritesThePointUnderACommaLocale) {
+    velotan::testing::CommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no comma-decimal locale installed (scripts/setup generates de_DE.UTF-8)";
+    EXPECT_EQ(LeadingNumber(u"3.5x"), 3.5);
+    EXPECT_EQ(LeadingNumber(u"12.5e1"), 125);
+    EXPECT_EQ(WholeNumber(u"3.5"), 4);
+    EXPECT_EQ(WholeNumber(u"2.5"), 2);
+    EXPECT_EQ(WholeNumber(u"3,5"), std::nullopt);  // a comma is never a decimal point here
+    EXPECT_EQ(DoubleText(0.5), "0.5");
+    EXPECT_EQ(DoubleText(-2.5), "-2.5");
+    EXPECT_EQ(DoubleText(3666.0 + 2.0 / 3), "3666.66666666667");
+    EXPECT_EQ(DoubleText(0.00001), "1E-05");
+}
+
+// A locale set for this thread alone is overruled as well.
+TEST(NumberText, ReadsAndWritesThePointUnderAThreadLocale) {
+    locale_t german = newlocale(LC_NUMERIC_MASK, "de_DE.UTF-8", locale_t{});
+    if (german == locale_t{})
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/setup generates it)";
+    const locale_t previous = uselocale(german);
+    const double read = LeadingNumber(u"3.5x");
+    const std::string written = DoubleText(0.25);
+    uselocale(previous);
+    freelocale(german);
+    EXPECT_EQ(read, 3.5);
+    EXPECT_EQ(written, "0.25");
 }

@@ -60,6 +60,23 @@ TEST(SymbolSubstitution, LineCountLimitsTheSubstitutions) {
     EXPECT_EQ(RestoreSymbols(u"{$01,$01}", tmp / "dir.ini"), u"{$01,$01}");
 }
 
+// The web page carries the file's bytes instead of a path; the rules are the
+// same, the line count included.
+TEST(SymbolSubstitution, FileBytesSubstituteAsTheFileDoes) {
+    const std::string shipped = velotan::testing::ReadBytes(kShipped);
+    ASSERT_FALSE(shipped.empty());
+    std::u16string all;
+    for (auto mark : kMarks)
+        all += std::u16string(mark) + u"字";
+    const std::u16string replaced = ReplaceSymbolsFromBytes(all, shipped);
+    EXPECT_EQ(replaced, ReplaceSymbols(all, kShipped));
+    EXPECT_NE(replaced, all);
+    EXPECT_EQ(RestoreSymbolsFromBytes(replaced, shipped), all);
+    EXPECT_EQ(ReplaceSymbolsFromBytes(u"“”【！", "[symbol]\r\n\xA1\xB0=X\r\n\xA1\xB1=Y\r\n"),
+              u"XY！");
+    EXPECT_EQ(ReplaceSymbolsFromBytes(u"“", ""), u"“");
+}
+
 TEST(SymbolSubstitution, AFileThatMultipliesTheTextChangesNothing) {
     TempDir tmp;
     // Each placeholder's value holds fourteen copies of the next one: one

@@ -34,15 +34,32 @@ struct Listener {
         d.entDLFileDowning = [this](const std::string& url, int32_t done, int32_t size,
                                     int32_t speed) {
             events.push_back({url, done, size, speed});
+            trace += 'P';
             if (onProgress)
                 onProgress(events.back());
         };
-        d.pumpEvents = [this] { ++pumps; };
+        d.pumpEvents = [this] {
+            ++pumps;
+            trace += 'U';
+            if (onPump)
+                onPump();
+        };
     }
     std::vector<int32_t> statuses;
     std::vector<Progress> events;
     std::function<void(const Progress&)> onProgress;
+    std::function<void()> onPump;
     int pumps = 0;
+    std::string trace;  // 'P' a progress event, 'U' a pump
+
+    // The trace from the first progress event on, with runs of pumps as one.
+    std::string PumpsAfterChunks() const {
+        std::string out;
+        for (char c : trace.substr(std::min(trace.find('P'), trace.size())))
+            if (out.empty() || c != 'U' || out.back() != 'U')
+                out += c;
+        return out;
+    }
 
     std::vector<int32_t> Done() const {
         std::vector<int32_t> out;
@@ -94,8 +111,8 @@ TEST_F(DownloadTest, KnownLengthGivesOneEventPer512BytesAndTheWholeFile) {
     EXPECT_EQ(cdf_.LastResult().outcome, DownloadOutcome::Complete);
     EXPECT_TRUE(cdf_.LastResult().replaced);
     EXPECT_EQ(cdf_.LastResult().httpStatus, 200);
-    EXPECT_TRUE(cdf_.LastResult().secureOrigin);  // loopback
-    EXPECT_EQ(listener_.pumps, 3);                // after every chunk
+    EXPECT_TRUE(cdf_.LastResult().secureOrigin);        // loopback
+    EXPECT_EQ(listener_.PumpsAfterChunks(), "PUPUPU");  // after every chunk
     ExpectOnlyLocalFile(true);
 }
 
@@ -172,6 +189,30 @@ TEST_F(DownloadTest, RedirectIsFollowed) {
     EXPECT_EQ(server_.Hits("/new"), 1);
 }
 
+// libcurl follows every 3xx that names a Location; what arrives at its end
+// is the file, never the redirect's own page.
+TEST_F(DownloadTest, EveryRedirectWithALocationIsFollowed) {
+    for (int code : {300, 301, 303, 307, 308}) {
+        const std::string path = "/r" + std::to_string(code);
+        server_.Routes().Get(path, [code](const httplib::Request&, httplib::Response& res) {
+            res.status = code;
+            res.set_header("Location", "/new");
+            res.set_content("redirect page", "text/html");
+        });
+    }
+    server_.ServeBytes("/new", Body(600));
+    server_.Start();
+    for (int code : {300, 301, 303, 307, 308}) {
+        listener_.statuses.clear();
+        WriteBytes(Local(), "old");
+        EXPECT_EQ(cdf_.DLFile(server_.Url("/r" + std::to_string(code)), Local(), 5000), 600)
+            << code;
+        EXPECT_THAT(listener_.statuses, ElementsAre(1, 2, 3, 4, 9, 6)) << code;
+        EXPECT_EQ(cdf_.LastResult().httpStatus, 200) << code;
+        EXPECT_EQ(ReadBytes(Local()), Body(600)) << code;
+    }
+}
+
 TEST_F(DownloadTest, ShorterFileOverALongerOneLeavesExactlyTheNewBytes) {
     WriteBytes(Local(), std::string(5000, 'O'));
     server_.ServeBytes("/f", Body(1300));
@@ -236,6 +277,90 @@ TEST_F(NotOpenedTest, SchemeOtherThanHttp) {
     TempDir other;
     WriteBytes(other / "secret", "s");
     Expect("file://" + (other / "secret").string());
+}
+
+// Only a 2xx answer with content is the file. An answer without content, an
+// interim answer that nothing follows, or a redirect that leads nowhere is
+// "not opened", and the file stays.
+struct NotTheFile {
+    const char* name;
+    const char* response;
+};
+
+class NotTheFileTest : public NotOpenedTest, public ::testing::WithParamInterface<NotTheFile> {};
+
+TEST_P(NotTheFileTest, LeavesTheFileAsItWas) {
+    RawServer raw(GetParam().response);
+    Expect(raw.Url("/sns/update.lst"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NotTheFileTest,
+    ::testing::Values(
+        NotTheFile{"NoContent204", "HTTP/1.1 204 No Content\r\n\r\n"},
+        NotTheFile{"ResetContent205", "HTTP/1.1 205 Reset Content\r\nContent-Length: 0\r\n\r\n"},
+        NotTheFile{"Continue100Alone", "HTTP/1.1 100 Continue\r\n\r\n"},
+        NotTheFile{"Interim199Alone", "HTTP/1.1 199 Odd\r\n\r\n9.9 not a list"},
+        NotTheFile{"SwitchingProtocols101",
+                   "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n"
+                   "9.9 not a list"},
+        NotTheFile{"Found302WithoutLocation",
+                   "HTTP/1.1 302 Found\r\nContent-Length: 12\r\n\r\n9.9 not here"},
+        NotTheFile{"MultipleChoices300WithoutLocation",
+                   "HTTP/1.1 300 Multiple Choices\r\nContent-Length: 3\r\n\r\n9.9"},
+        NotTheFile{"NotModified304", "HTTP/1.1 304 Not Modified\r\n\r\n"}),
+    [](const ::testing::TestParamInfo<NotTheFile>& info) { return std::string(info.param.name); });
+
+// A stop reaches a transfer within 100 ms whatever it waits for: the
+// connection, the answer's headers, or the next bytes of the body.
+class StopInEveryPhaseTest : public DownloadTest {
+  protected:
+    // Asks for the stop 300 ms into the transfer from the pump hook, where a
+    // window's stop button is clicked, and measures how late the transfer
+    // ends after that.
+    void ExpectPromptStop(const std::string& url, const std::vector<int32_t>& statuses) {
+        using Clock = std::chrono::steady_clock;
+        const std::string old = "1.0\r\nold list\r\n";
+        WriteBytes(Local(), old);
+        cdf_.SetIdleTimeout(std::chrono::seconds(5));
+        const auto stopAt = Clock::now() + std::chrono::milliseconds(300);
+        bool asked = false;
+        listener_.onPump = [&] {
+            if (!asked && Clock::now() >= stopAt) {
+                asked = true;
+                cdf_.DLFileStop();
+            }
+        };
+        cdf_.DLFile(url, Local(), 10000);
+        const auto late =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stopAt);
+        EXPECT_TRUE(asked);
+        EXPECT_LT(late.count(), 100);
+        EXPECT_EQ(listener_.statuses, statuses);
+        EXPECT_EQ(cdf_.LastResult().outcome, DownloadOutcome::Stopped);
+        EXPECT_FALSE(cdf_.LastResult().replaced);
+        EXPECT_FALSE(cdf_.StopPending());
+        EXPECT_EQ(ReadBytes(Local()), old);
+        ExpectOnlyLocalFile(true);
+    }
+};
+
+TEST_F(StopInEveryPhaseTest, WhileConnecting) {
+    FullBacklogPort port;
+    ExpectPromptStop(port.Url("/sns/update.lst"), {1, 2, 5, 6});
+}
+
+TEST_F(StopInEveryPhaseTest, WhileWaitingForTheAnswer) {
+    SilentServer silent;
+    ExpectPromptStop(silent.Url("/sns/update.lst"), {1, 2, 5, 6});
+    EXPECT_EQ(silent.Accepted(), 1);
+}
+
+TEST_F(StopInEveryPhaseTest, WhileTheBodyPauses) {
+    server_.ServeStall("/sns/update.lst", 1300, 512);
+    server_.Start();
+    ExpectPromptStop(server_.Url("/sns/update.lst"), {1, 2, 3, 4, 5, 6});
+    EXPECT_THAT(listener_.Done(), ElementsAre(512));
 }
 
 // Faults in the middle of a transfer: 9, 6, the bytes counted, the old file

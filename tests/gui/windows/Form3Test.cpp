@@ -12,6 +12,7 @@
 #include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
 #include "common/ChildProcess.h"
+#include "common/CommaLocale.h"
 #include "windows/Form3.h"
 
 namespace velotan::windows::test {
@@ -243,6 +244,23 @@ TEST_F(Form3Test, KeysAtTheEdgesOfTheRangeAreTakenAndHalvesRoundToEven) {
          QStringLiteral("3"), QStringLiteral("2"));
     Decode();
     EXPECT_NE(Editor()->Text(), plain);
+}
+
+// The toolkit takes the numeric locale from the environment; a German user
+// types 3.5 as everyone else does and gets the same rounding.
+TEST_F(Form3Test, KeysWithAPointReadAlikeUnderACommaLocale) {
+    velotan::testing::CommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no comma-decimal locale installed (scripts/setup generates de_DE.UTF-8)";
+    const QString plain = QStringLiteral("半数取偶 ok");
+    const cipher::CipherPair sent = SendersText(SymbolFile(), plain, 4, 2);
+    ASSERT_TRUE(Open());
+    Fill(QString::fromStdU16String(sent.cipherText), QString::fromStdU16String(sent.codeTable),
+         QStringLiteral("3.5"), QStringLiteral("2.5"));
+    Decode();
+    EXPECT_EQ(Editor()->Text(), plain);
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("解码操作完成！"));
 }
 
 TEST_F(Form3Test, RoundTripWithAKeyFileBringsTheOwnKeysBack) {

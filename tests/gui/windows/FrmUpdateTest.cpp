@@ -15,6 +15,7 @@
 #include "AppFixture.h"
 #include "app/Form1.h"
 #include "common/LoopbackServer.h"
+#include "common/MinisignTool.h"
 #include "windows/WindowOpeners.h"
 
 namespace velotan::update::test {
@@ -39,11 +40,17 @@ class FrmUpdateTest : public AppFixture {
         AppFixture::TearDown();
     }
 
-    // update.ini pointing at `base`, an App, and the window as the main
-    // window's button opens it.
+    // update.ini pointing at `base` with the publisher's key, an App, and
+    // the window as the main window's button opens it.
     FrmUpdate* Open(const std::string& base) {
-        WriteBytes(Folder() / "update.ini", "[update]\r\nServer=" + base + "\r\n");
+        WriteBytes(Folder() / "update.ini", "[update]\r\nServer=" + base +
+                                                "\r\nPublicKey=" + publisher_.PublicKey() + "\r\n");
         return OpenWithoutConfiguring();
+    }
+    // The installer and the publisher's signature of it.
+    void ServeInstaller(const std::string& content) {
+        server_.ServeBytes("/sns/up_velotan.exe", content);
+        server_.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(content));
     }
     FrmUpdate* OpenWithoutConfiguring() {
         MakeApp();
@@ -65,23 +72,66 @@ class FrmUpdateTest : public AppFixture {
     // Runs `f` once the check is under way (at its first round of events).
     void DuringCheck(std::function<void()> f) { QTimer::singleShot(0, window_, std::move(f)); }
 
+    velotan::testing::TempDir keys_;
+    velotan::testing::MinisignKeyPair publisher_{keys_ / "publisher"};
     LoopbackServer server_;
     QPointer<FrmUpdate> window_;
 };
 
 // The outcome of a check stands on the one status line; a text cut off at
-// its right edge would hide what happened.
+// its right edge would hide what happened. (Texts with a path carry the
+// whole text as the line's tool tip.)
 TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
     FrmUpdate* w = OpenOnServer();
     const QFontMetrics metrics(w->SkinLabel1->font());
     const int room = w->SkinLabel1->contentsRect().width();
-    for (const char16_t* text :
-         {kNoServerText, kListUnreadableText, kListWithoutVersionText, kCheckStoppedText,
-          kInstallerIncompleteText, kInstallerInsecureText}) {
-        EXPECT_LE(metrics.horizontalAdvance(Q(text)), room) << Q(text).toStdString();
+    for (CheckOutcome outcome :
+         {CheckOutcome::Busy, CheckOutcome::NoServer, CheckOutcome::Stopped,
+          CheckOutcome::ListUnreadable, CheckOutcome::ListWithoutVersion, CheckOutcome::UpToDate,
+          CheckOutcome::InstallerIncomplete, CheckOutcome::InstallerInsecure,
+          CheckOutcome::NoPublicKey, CheckOutcome::BadPublicKey, CheckOutcome::SignatureMissing,
+          CheckOutcome::SignatureMalformed, CheckOutcome::SignatureOtherKey,
+          CheckOutcome::SignatureMismatch, CheckOutcome::SignatureCommentChanged,
+          CheckOutcome::SignatureUnchecked}) {
+        for (bool earlier : {false, true}) {
+            const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
+            EXPECT_FALSE(text.isEmpty());
+            EXPECT_LE(metrics.horizontalAdvance(text), room) << text.toStdString();
+        }
     }
-    EXPECT_LE(metrics.horizontalAdvance(Q(kUpToDateText) + Q(kEarlierListNote)), room);
-    EXPECT_LE(metrics.horizontalAdvance(Q(kListWithoutVersionText) + Q(kEarlierListNote)), room);
+}
+
+TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
+    const fs::path file = "/data/upvelotan.exe";
+    const std::pair<CheckResult, QString> expected[] = {
+        {{CheckOutcome::Busy, false, {}, {}}, Q(kCheckBusyText)},
+        {{CheckOutcome::NoServer, false, {}, {}}, Q(kNoServerText)},
+        {{CheckOutcome::ListNotSaved, false, "/data/update.lst", {}},
+         Q(kLocalFileErrorText) + QStringLiteral("/data/update.lst")},
+        {{CheckOutcome::Stopped, false, {}, {}}, Q(kCheckStoppedText)},
+        {{CheckOutcome::ListUnreadable, true, {}, {}}, Q(kListUnreadableText)},
+        {{CheckOutcome::ListWithoutVersion, false, {}, {}}, Q(kListWithoutVersionText)},
+        {{CheckOutcome::ListWithoutVersion, true, {}, {}},
+         Q(kListWithoutVersionText) + Q(kEarlierListNote)},
+        {{CheckOutcome::UpToDate, false, {}, {}}, Q(kUpToDateText)},
+        {{CheckOutcome::UpToDate, true, {}, {}}, Q(kUpToDateText) + Q(kEarlierListNote)},
+        {{CheckOutcome::InstallerNotSaved, false, file, {}},
+         Q(kLocalFileErrorText) + QStringLiteral("/data/upvelotan.exe")},
+        {{CheckOutcome::InstallerIncomplete, false, {}, {}}, Q(kInstallerIncompleteText)},
+        {{CheckOutcome::InstallerInsecure, false, {}, {}}, Q(kInstallerInsecureText)},
+        {{CheckOutcome::NoPublicKey, false, {}, {}}, Q(kNoPublicKeyText)},
+        {{CheckOutcome::BadPublicKey, false, {}, {}}, Q(kBadPublicKeyText)},
+        {{CheckOutcome::SignatureMissing, false, {}, {}}, Q(kSignatureMissingText)},
+        {{CheckOutcome::SignatureMalformed, false, {}, {}}, Q(kSignatureMalformedText)},
+        {{CheckOutcome::SignatureOtherKey, false, {}, {}}, Q(kSignatureOtherKeyText)},
+        {{CheckOutcome::SignatureMismatch, false, {}, {}}, Q(kSignatureMismatchText)},
+        {{CheckOutcome::SignatureCommentChanged, false, {}, {}}, Q(kSignatureCommentText)},
+        {{CheckOutcome::SignatureUnchecked, false, {}, {}}, Q(kSignatureUncheckedText)},
+        {{CheckOutcome::InstallerNotStarted, false, file, "why"},
+         Q(kInstallerStartFailedText) + QStringLiteral("/data/upvelotan.exe")},
+    };
+    for (const auto& [result, text] : expected)
+        EXPECT_EQ(FrmUpdate::OutcomeText(result), text) << static_cast<int>(result.outcome);
 }
 
 TEST_F(FrmUpdateTest, LoadShowsTheInstalledVersionAndIdleControls) {
@@ -204,6 +254,22 @@ TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
     EXPECT_EQ(ReadBytes(List()), "1.0\r\n");
 }
 
+// The opener makes one update window; two made by hand still never run two
+// checks at once: the second says so and asks nothing.
+TEST_F(FrmUpdateTest, ASecondWindowStartsNoCheckWhileOneRuns) {
+    server_.ServeSlowly("/sns/update.lst", 300000);
+    FrmUpdate* w = OpenOnServer();
+    QPointer<FrmUpdate> second = FrmUpdate::Open(*app_);
+    DuringCheck([&] { QTest::mouseClick(second->Command1, Qt::LeftButton); });
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(second->SkinLabel1->text(), Q(kCheckBusyText));
+    EXPECT_TRUE(second->Command1->isEnabled());
+    EXPECT_EQ(server_.Hits("/sns/update.lst"), 1);
+    EXPECT_EQ(Status(), Q(kListWithoutVersionText));  // the first check ran through
+    delete second.data();
+}
+
 TEST_F(FrmUpdateTest, NoServerConfiguredSaysSoWithoutARequest) {
     server_.ServeBytes("/sns/update.lst", "9.9\r\n");
     server_.Start();
@@ -212,17 +278,6 @@ TEST_F(FrmUpdateTest, NoServerConfiguredSaysSoWithoutARequest) {
     EXPECT_EQ(Status(), Q(kNoServerText));
     EXPECT_EQ(server_.Hits("/sns/update.lst"), 0);
     EXPECT_FALSE(fs::exists(List()));
-}
-
-TEST_F(FrmUpdateTest, MissingUpdateIniSaysSoWithoutARequest) {
-    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
-    server_.Start();
-    FrmUpdate* w = OpenWithoutConfiguring();
-    ASSERT_FALSE(fs::exists(Folder() / "update.ini"));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kNoServerText));
-    EXPECT_EQ(server_.Hits("/sns/update.lst"), 0);
-    EXPECT_TRUE(dialogs_.Messages().empty());
 }
 
 TEST_F(FrmUpdateTest, UpToDateSaysSo) {
@@ -238,148 +293,6 @@ TEST_F(FrmUpdateTest, UpToDateSaysSo) {
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     EXPECT_EQ(server_.Hits("/sns/update.lst"), 2);
     EXPECT_EQ(Status(), Q(kUpToDateText));
-}
-
-TEST_F(FrmUpdateTest, ListThatCannotBeReadSaysSo) {
-    RefusingPort port;
-    FrmUpdate* w = Open(port.Url());
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListUnreadableText));
-    EXPECT_FALSE(fs::exists(List()));
-    EXPECT_TRUE(dialogs_.Messages().empty());
-}
-
-TEST_F(FrmUpdateTest, EarlierListIsUsedWhenTheDownloadFails) {
-    WriteBytes(List(), "1.2\r\n");
-    server_.ServeStatus("/sns/update.lst", 404, "<html>Not Found</html>");
-    server_.ServeStatus("/sns/up_velotan.exe", 404, "<html>Not Found</html>");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(w->LblImportantUpdate->text(), QStringLiteral("1.2"));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 1);  // the earlier list offered it
-}
-
-TEST_F(FrmUpdateTest, OversizedListIsNeitherKeptNorRead) {
-    WriteBytes(List(), "1.0\r\n");
-    server_.ServeBytes("/sns/update.lst", "9.9" + std::string(2 << 20, '0'));
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kUpToDateText) + Q(kEarlierListNote));
-    EXPECT_EQ(ReadBytes(List()), "1.0\r\n");
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-
-    // Nor is an oversized earlier copy read.
-    WriteBytes(List(), "9.9" + std::string(2 << 20, '0'));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListUnreadableText));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    ExpectNoStagedFiles();
-}
-
-TEST_F(FrmUpdateTest, LocalFileErrorSaysSo) {
-    fs::create_directories(List() / "in-the-way");
-    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_TRUE(Status().startsWith(Q(kLocalFileErrorText))) << Status().toStdString();
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    EXPECT_TRUE(fs::is_directory(List() / "in-the-way"));
-    ExpectNoStagedFiles();
-}
-
-// The version decision on real lists; an offered update meets an installer
-// that is not there, so nothing runs.
-struct Decision {
-    const char* list;
-    const char* joined;
-    bool offered;
-};
-
-class WindowVersionDecisionTest : public FrmUpdateTest,
-                                  public ::testing::WithParamInterface<Decision> {};
-
-TEST_P(WindowVersionDecisionTest, OffersAnUpdateOnlyForAHigherVersion) {
-    server_.ServeBytes("/sns/update.lst", GetParam().list);
-    server_.ServeStatus("/sns/up_velotan.exe", 404, "<html>Not Found</html>");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(w->LblImportantUpdate->text(), QString::fromUtf8(GetParam().joined));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), GetParam().offered ? 1 : 0);
-    EXPECT_EQ(Status(), Q(GetParam().offered ? kInstallerIncompleteText : kUpToDateText));
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
-    EXPECT_FALSE(fs::exists(Installer()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Lists, WindowVersionDecisionTest,
-                         ::testing::Values(Decision{"1.2\r\n", "1.2", true},
-                                           Decision{"1.1\r\n", "1.1", false},
-                                           Decision{"1.05\r\n", "1.05", false},
-                                           Decision{"1.10\r\n", "1.10", false},
-                                           Decision{"1.2\r\n5\r\n", "1.25", true},
-                                           // Joined, 1.1 and 5 make 1.15: newer.
-                                           Decision{"1.1\r\n5\r\n", "1.15", true}));
-
-// Faults of the list download. Each ends in a clear status text, runs
-// nothing, and leaves the earlier list byte for byte.
-struct ListFault {
-    const char* name;
-    std::function<void(LoopbackServer&)> serve;
-};
-
-class ListFaultTest : public FrmUpdateTest, public ::testing::WithParamInterface<ListFault> {};
-
-TEST_P(ListFaultTest, EndsWithAClearStatusAndKeepsTheEarlierList) {
-    const std::string earlier = "1.0\r\nearlier list\r\n";
-    WriteBytes(List(), earlier);
-    WriteBytes(Installer(), "earlier installer");
-    FrmUpdate* w = nullptr;
-    RefusingPort refusing;
-    if (GetParam().serve) {
-        GetParam().serve(server_);
-        w = OpenOnServer();
-    } else {
-        w = Open(refusing.Url());
-    }
-    w->Cdf.SetIdleTimeout(std::chrono::milliseconds(300));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kUpToDateText) + Q(kEarlierListNote));
-    EXPECT_EQ(ReadBytes(List()), earlier);
-    EXPECT_EQ(ReadBytes(Installer()), "earlier installer");
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
-    EXPECT_TRUE(w->Command1->isEnabled());
-    ExpectNoStagedFiles();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ListFaultTest,
-    ::testing::Values(
-        ListFault{"ServerRefused", nullptr},
-        ListFault{
-            "NotFound404",
-            [](LoopbackServer& s) { s.ServeStatus("/sns/update.lst", 404, "9.9 Not Found"); }},
-        ListFault{"ServerError500",
-                  [](LoopbackServer& s) { s.ServeStatus("/sns/update.lst", 500, "9.9 Error"); }},
-        ListFault{"TruncatedBody",
-                  [](LoopbackServer& s) { s.ServeTruncated("/sns/update.lst", 1300, 600); }},
-        ListFault{"Stall", [](LoopbackServer& s) { s.ServeStall("/sns/update.lst", 1300, 512); }},
-        ListFault{
-            "RedirectLoop",
-            [](LoopbackServer& s) { s.ServeRedirect("/sns/update.lst", "/sns/update.lst"); }}),
-    [](const ::testing::TestParamInfo<ListFault>& info) { return std::string(info.param.name); });
-
-TEST_F(FrmUpdateTest, ListWithoutANumberOffersNothing) {
-    WriteBytes(Installer(), "earlier installer");
-    server_.ServeBytes("/sns/update.lst", "<html><body>maintenance 2.0</body></html>\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
-    FrmUpdate* w = OpenOnServer();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    EXPECT_EQ(Status(), Q(kListWithoutVersionText));
-    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
-    EXPECT_EQ(ReadBytes(Installer()), "earlier installer");
-    EXPECT_TRUE(dialogs_.Messages().empty());
-    EXPECT_FALSE(app_->Ended());
 }
 
 TEST_F(FrmUpdateTest, InstallerThatFailsWith404RunsNothing) {
@@ -399,7 +312,7 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     const fs::path marker = temp_.path() / "installer-ran";
     const std::string script = "#!/bin/sh\necho ran > '" + marker.string() + "'\n";
     server_.ServeBytes("/sns/update.lst", "1.2\r\nImportant fixes\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", script);
+    ServeInstaller(script);
     FrmUpdate* w = OpenOnServer();
     bool installerThereAtMessage = false;
     dialogs_.onMessage = [&](const app::test::Asked&) {
@@ -423,9 +336,28 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     EXPECT_EQ(ReadBytes(marker), "ran\n");
 }
 
+// An installer that is not the one the publisher signed never runs: the
+// status line says why, nothing asks, and the program goes on.
+TEST_F(FrmUpdateTest, ChangedInstallerRunsNothingAndTheProgramGoesOn) {
+    const fs::path marker = temp_.path() / "installer-ran";
+    const std::string signedScript = "#!/bin/sh\necho installing\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\necho ran > '" + marker.string() + "'\n");
+    server_.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(signedScript));
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(Status(), Q(kSignatureMismatchText));
+    EXPECT_TRUE(dialogs_.Messages().empty());
+    EXPECT_FALSE(app_->Ended());
+    EXPECT_TRUE(w->Command1->isEnabled());
+    EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::owner_exec, fs::perms::none);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(marker));
+}
+
 TEST_F(FrmUpdateTest, InstallerThatCannotStartSaysSoAndTheProgramGoesOn) {
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
-    server_.ServeBytes("/sns/up_velotan.exe", "not a program at all");
+    ServeInstaller("not a program at all");
     FrmUpdate* w = OpenOnServer();
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     const auto messages = dialogs_.Messages();

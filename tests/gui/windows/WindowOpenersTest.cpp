@@ -4,8 +4,10 @@
 #include <QPointer>
 
 #include "WindowsFixture.h"
+#include "windows/Form2.h"
 #include "windows/Form3.h"
 #include "windows/Form4.h"
+#include "windows/FrmUpdate.h"
 #include "windows/frmAbout.h"
 
 namespace velotan::windows::test {
@@ -58,6 +60,35 @@ TEST_F(WindowOpenersTest, AllThreeAreOpenAtOnce) {
     EXPECT_NE(OpenWindow<Form4>("Form4"), nullptr);
     EXPECT_NE(OpenWindow<frmAbout>("frmAbout"), nullptr);
     EXPECT_TRUE(main->isVisible());
+}
+
+// The settings and update windows take the main window's place. Each exists
+// once: a second request (the decode window can bring the main window back
+// beside them) raises the open one, so no second update check can start.
+template <typename Window>
+void ExistsOnce(app::App& app, app::AppWindow which, const char* name) {
+    QPointer<QWidget> first = app.OpenWindow(which);
+    ASSERT_FALSE(first.isNull()) << name;
+    EXPECT_EQ(app.OpenWindow(which), first.data()) << name;
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<Window*>(widget) != nullptr && widget->isVisible();
+    EXPECT_EQ(count, 1) << name;
+    // Once closed, the next request makes a new one.
+    first->close();
+    ProcessEvents();
+    EXPECT_TRUE(first.isNull()) << name;
+    QPointer<QWidget> second = app.OpenWindow(which);
+    ASSERT_FALSE(second.isNull()) << name;
+    EXPECT_TRUE(second->isVisible()) << name;
+    second->close();
+    ProcessEvents();
+}
+
+TEST_F(WindowOpenersTest, SettingsAndUpdateWindowsExistOnce) {
+    app::App& app = StartApp();
+    ExistsOnce<Form2>(app, app::AppWindow::Settings, "Form2");
+    ExistsOnce<update::FrmUpdate>(app, app::AppWindow::Update, "FrmUpdate");
 }
 
 }  // namespace
