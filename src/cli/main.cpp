@@ -29,6 +29,7 @@ using namespace velotan;
 constexpr const char* kUsage =
     "usage: velotan-cli encrypt [--share] [--qr FILE.png] [--document FILE.mxe]\n"
     "                           [--keys FIRST,SECOND] [--program-folder DIR]\n"
+    "                           [--replace-unsupported]\n"
     "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
     "DIR]\n"
     "\n"
@@ -36,6 +37,9 @@ constexpr const char* kUsage =
     "         cipher text on line 1 and the code table on line 2; with\n"
     "         --document it writes them as the document FILE.mxe and its\n"
     "         companion FILE.mxr instead, as the program's save command does.\n"
+    "         A text with characters that code page 936 cannot carry (emoji,\n"
+    "         for one) is refused, since they would be encrypted as \"?\";\n"
+    "         --replace-unsupported encrypts it all the same.\n"
     "         --share prints the text to post instead of the two lines:\n"
     "         \"心情：\" + cipher text + \"解密钥匙：\" + code table.\n"
     "         --qr also writes that text's QR code as the picture FILE.png.\n"
@@ -46,8 +50,9 @@ constexpr const char* kUsage =
     "\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
     "it (KeyChar in settings.ini, else a removable drive, then chat.mx).\n"
-    "DIR defaults to the folder of this program; when the user cannot write\n"
-    "there, settings.ini comes from the user's own velotan data folder.\n";
+    "DIR defaults to the folder of this program and must hold symbolhandle.ini,\n"
+    "and without --keys DataBase/Lc_Addlist.mdb; unless it is the user's own\n"
+    "folder, settings.ini comes from the user's own velotan data folder.\n";
 
 // Messages from the key store go to stderr instead of a message box.
 class StderrMessenger : public platform::Messenger {
@@ -65,6 +70,7 @@ struct Options {
     std::optional<cipher::KeyPair> keys;
     std::filesystem::path programFolder;
     std::optional<std::filesystem::path> document;
+    bool replaceUnsupported = false;
     bool share = false;
     std::optional<std::filesystem::path> qrFile;
 };
@@ -154,6 +160,19 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
     }
     if (engine.FirstKey == 0) {
         return Fail("the first key is 0: a text encrypted with it can never be decrypted");
+    }
+    if (!opt.replaceUnsupported) {
+        const cipher::UnsupportedScan unsupported = cipher::FindUnsupportedCharacters(text, 10);
+        if (!unsupported.characters.empty()) {
+            std::string list;
+            for (const auto& character : unsupported.characters)
+                list += " " + encoding::Utf16ToUtf8(character);
+            if (unsupported.more)
+                list += " ...";
+            return Fail("the text holds characters that code page 936 cannot carry:" + list +
+                        "\nEncrypted, each would become \"?\". Give --replace-unsupported to "
+                        "encrypt the text all the same.");
+        }
     }
     std::u16string content = cipher::ReplaceSymbols(std::move(text), engine.SymbolFile()) + u"F";
     if (!engine.EncryptText(content)) {
@@ -256,6 +275,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     Options opt;
     opt.programFolder = platform::ProgramFolder();
+    bool explicitFolder = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -281,7 +301,10 @@ int main(int argc, char** argv) {
                 opt.qrFile = v;
             } else {
                 opt.programFolder = v;
+                explicitFolder = true;
             }
+        } else if (a == "--replace-unsupported") {
+            opt.replaceUnsupported = true;
         } else if (opt.command.empty() && (a == "encrypt" || a == "decrypt")) {
             opt.command = a;
         } else {
@@ -290,6 +313,15 @@ int main(int argc, char** argv) {
     }
     if (opt.command.empty())
         return Usage("no command given");
+    if (opt.replaceUnsupported && opt.command != "encrypt")
+        return Usage("--replace-unsupported belongs to encrypt");
+    // A mistyped folder must not encrypt without the punctuation table.
+    std::error_code ec;
+    if (explicitFolder &&
+        !std::filesystem::is_regular_file(opt.programFolder / cipher::kSymbolFileName, ec)) {
+        return Usage(opt.programFolder.string() +
+                     " is not a program folder of velotan: it has no " + cipher::kSymbolFileName);
+    }
     if (opt.command != "encrypt" && (opt.share || opt.qrFile))
         return Usage("--share and --qr go with encrypt");
 
@@ -301,7 +333,17 @@ int main(int argc, char** argv) {
     } else {
         // settings.ini comes from where the program keeps it; only then is
         // the user's data folder needed (and seeded).
-        engine.SetDataFolder(platform::ChooseDataFolder(opt.programFolder).folder);
+        // Nor may it seed the user's data folder with nothing: only the
+        // shipped database makes a data folder the program can log in with.
+        if (explicitFolder && !platform::IsProgramFolder(opt.programFolder)) {
+            return Usage(opt.programFolder.string() +
+                         " is not a program folder of velotan: it has no " +
+                         platform::DatabasePath().string());
+        }
+        const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
+        if (!data.error.empty())
+            std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";
+        engine.SetDataFolder(data.folder);
         if (!LoadOwnKeys(engine))
             return Fail(
                 "no key pair found: give --keys FIRST,SECOND, or create keys in the program");

@@ -23,9 +23,15 @@ CliRun RunCli(std::vector<std::string> args, const std::string& input) {
 class CliTest : public ::testing::Test {
   protected:
     CliTest() {
+        // A program folder as installed: the symbol table and the database
+        // (which velotan-cli only copies, never opens).
         fs::copy_file(fs::path(VELOTAN_DATA_DIR) / "symbolhandle.ini", tmp_ / "symbolhandle.ini");
-        // The drive letters the program remembers stay in the test's folder.
+        WriteBytes(tmp_ / "DataBase" / "Lc_Addlist.mdb", "database");
+        // The drive letters the program remembers, and the user's data folder
+        // (used when the program folder is not the user's own, as for root),
+        // stay in the test's folder.
         ::setenv("XDG_STATE_HOME", (tmp_ / "state").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (tmp_ / "xdg").c_str(), 1);
     }
     std::vector<std::string> Args(const std::string& command, const std::string& keys = "7,3") {
         std::vector<std::string> a = {command, "--program-folder", tmp_.path().string()};
@@ -199,27 +205,69 @@ TEST_F(CliTest, DocumentPairRoundTripAndItsFailures) {
     EXPECT_EQ(RunCli({"encrypt", "--document", ""}, "").exitCode, 2);
 }
 
-TEST_F(CliTest, ReadOnlyProgramFolderTakesSettingsFromTheUsersDataFolder) {
-    // /proc takes no new files, not even from root: it stands for a program
-    // folder installed for every user. settings.ini then comes from
+TEST_F(CliTest, SharedProgramFolderTakesSettingsFromTheUsersDataFolder) {
+    // A folder installed for every user: settings.ini then comes from
     // $XDG_DATA_HOME/velotan, as the program finds it.
+    const fs::path shared = tmp_ / "opt";
+    fs::create_directories(shared);
+    fs::copy_file(tmp_ / "symbolhandle.ini", shared / "symbolhandle.ini");
+    WriteBytes(shared / "DataBase" / "Lc_Addlist.mdb", "database");
+    WriteBytes(shared / "shared-install", "");
     const fs::path store = tmp_ / "store";
     const fs::path xdg = tmp_ / "xdg";
     WriteBytes(xdg / "velotan" / "settings.ini", "[set]\r\nKeyChar=" + store.string() + "\r\n");
     WriteBytes(store / "mxsw" / "encrypt" / "chat.mx", "21UGA5\r\n");
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
-    CliRun enc = RunCli({"encrypt", "--program-folder", "/proc"}, "abc");
-    if (old)
-        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
+    CliRun enc = RunCli({"encrypt", "--program-folder", shared.string()}, "abc");
     ASSERT_EQ(enc.exitCode, 0) << enc.err;
     EXPECT_EQ(RunCli(Args("decrypt", "21,5"), enc.out).out, "abc");
     // The user's settings were read, not replaced.
     EXPECT_EQ(velotan::testing::ReadBytes(xdg / "velotan" / "settings.ini"),
               "[set]\r\nKeyChar=" + store.string() + "\r\n");
+}
+
+TEST_F(CliTest, AMistypedProgramFolderIsRefusedBeforeAnythingIsSeeded) {
+    // On a fresh account a typing error must not leave a data folder that
+    // stops every later seeding.
+    const fs::path typo = tmp_ / "velotna";
+    fs::create_directories(typo);
+    for (const std::string& keys : {std::string(), std::string("7,3")}) {
+        std::vector<std::string> args = {"encrypt", "--program-folder", typo.string()};
+        if (!keys.empty())
+            args.insert(args.end(), {"--keys", keys});
+        CliRun r = RunCli(args, "abc");
+        EXPECT_EQ(r.exitCode, 2) << keys;
+        EXPECT_NE(r.err.find("is not a program folder"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_EQ(RunCli({"encrypt", "--program-folder", (tmp_ / "absent").string()}, "").exitCode, 2);
+    // The punctuation table is all that --keys needs; seeding needs the
+    // database as well.
+    fs::copy_file(tmp_ / "symbolhandle.ini", typo / "symbolhandle.ini");
+    CliRun r = RunCli({"encrypt", "--keys", "7,3", "--program-folder", typo.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = RunCli({"encrypt", "--program-folder", typo.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("Lc_Addlist.mdb"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(tmp_ / "xdg"));
+}
+
+TEST_F(CliTest, CharactersTheCodePageCannotCarryAreRefusedUnlessReplacementIsAskedFor) {
+    CliRun r = RunCli(Args("encrypt"), "开心😀，真的😀😂");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("😀 😂"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--replace-unsupported"), std::string::npos) << r.err;
+
+    std::vector<std::string> replace = Args("encrypt");
+    replace.push_back("--replace-unsupported");
+    r = RunCli(replace, "开心😀");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Each UTF-16 unit of the emoji became "?".
+    EXPECT_EQ(RunCli(Args("decrypt"), r.out).out, "开心??");
+
+    std::vector<std::string> decrypt = Args("decrypt");
+    decrypt.push_back("--replace-unsupported");
+    EXPECT_EQ(RunCli(decrypt, r.out).exitCode, 2);
 }
 
 TEST_F(CliTest, ShareTextAndQrCodeGoFromAMoodToAPostAndBack) {

@@ -55,6 +55,20 @@ class Case:
         return os.path.join(self.program_folder, *parts)
 
     @property
+    def data_folder(self):
+        """Where the program keeps the files it writes: the program folder
+        when it is the user's own (owned by them, and they are not root),
+        otherwise the user's $XDG_DATA_HOME/velotan, seeded from it."""
+        owner = os.stat(self.program_folder).st_uid
+        if owner == os.geteuid() and owner != 0:
+            return self.program_folder
+        return os.path.join(self.xdg["XDG_DATA_HOME"], "velotan")
+
+    def data_path(self, *parts):
+        """A path in the data folder."""
+        return os.path.join(self.data_folder, *parts)
+
+    @property
     def key_file(self):
         return os.path.join(self.store, "mxsw", "encrypt", "chat.mx")
 

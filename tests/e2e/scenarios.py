@@ -116,7 +116,7 @@ def login(case):
     wait_for_file(case.key_file, "the key file")
     first, second = case.keys_on_disk()
     assert 1 <= first <= 39 and 1 <= second <= 39, (first, second)
-    assert not os.path.exists(case.path("first")), "the first-run marker is still there"
+    assert not os.path.exists(case.data_path("first")), "the first-run marker is still there"
 
 
 # --- 2. encrypt, save and load ----------------------------------------------------
@@ -395,7 +395,7 @@ def update(case):
         assert exit_code == 0, "the program ended with %d" % exit_code
         wait_for_file(marker, "the installer's marker")
     served = open(os.path.join(server_folder, "sns", "up_velotan.exe"), "rb").read()
-    assert open(case.path("upvelotan.exe"), "rb").read() == served
+    assert open(case.data_path("upvelotan.exe"), "rb").read() == served
 
 
 @scenario
@@ -415,5 +415,5 @@ def update_without_installer(case):
         time.sleep(1.0)
         assert process.poll() is None, "the program ended"
         assert not program.has_window("alert", "青岚心情加密器"), "an installer message"
-    assert not os.path.exists(case.path("upvelotan.exe")), "a partial installer was kept"
-    assert read_cp936(case.path("update.lst")).startswith("9.9")
+    assert not os.path.exists(case.data_path("upvelotan.exe")), "a partial installer was kept"
+    assert read_cp936(case.data_path("update.lst")).startswith("9.9")

@@ -15,6 +15,8 @@
 
 #include <dlfcn.h>
 
+#include "common/FifoGuard.h"
+
 namespace velotan::platform {
 namespace {
 
@@ -248,6 +250,20 @@ TEST_F(ControlRegistry, FileThatIsNoLibraryIsAnError) {
     const HostedControl hosted = host.createControl(kProgId, nullptr);
     EXPECT_FALSE(hosted);
     EXPECT_FALSE(hosted.error.isEmpty());
+}
+
+TEST_F(ControlRegistry, NamedPipesInPlaceOfTheRegistryAndTheLibraryAreNotWaitedFor) {
+    // dlopen() and the registry would wait for a writer for ever.
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(registryPath().toStdString()));
+    ASSERT_TRUE(
+        pipes.Add((programFolder_.path() + QStringLiteral("/libVxLedControl.so")).toStdString()));
+    ControlHost host(programFolder_.path());
+    const HostedControl hosted = host.createControl(kProgId, nullptr);
+    EXPECT_FALSE(hosted);
+    EXPECT_TRUE(hosted.error.contains(QStringLiteral("not a regular file")))
+        << hosted.error.toStdString();
+    EXPECT_FALSE(pipes.Stop()) << "the control host waited for a writer on a named pipe";
 }
 
 TEST_F(ControlRegistry, UnknownProgIdIsNotRegistered) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FifoGuard.h"
+
 namespace vxled {
 namespace {
 
@@ -61,6 +63,17 @@ TEST_F(RegistryFileTest, MissingFileIsAnEmptyRegistry) {
     RegistryFile file;
     EXPECT_TRUE(file.load(path()));
     EXPECT_TRUE(file.keyPaths().isEmpty());
+}
+
+TEST_F(RegistryFileTest, ANamedPipeIsNoRegistryAndIsNotWaitedFor) {
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(path().toStdString()));
+    RegistryFile file;
+    QString error;
+    EXPECT_FALSE(file.load(path(), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("not a regular file"))) << error.toStdString();
+    EXPECT_TRUE(file.keyPaths().isEmpty());
+    EXPECT_FALSE(pipes.Stop()) << "the registry waited for a writer on a named pipe";
 }
 
 TEST_F(RegistryFileTest, RemovingATreeSparesKeysThatOnlyShareAPrefix) {

@@ -173,6 +173,39 @@ std::u16string SymbolsToDigits(std::u16string_view text) {
     return out;
 }
 
+UnsupportedScan FindUnsupportedCharacters(std::u16string_view text, size_t limit) {
+    UnsupportedScan scan;
+    const std::vector<int16_t> values = encoding::AnsiValues(text);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int16_t value = values[i];
+        const auto bytes = static_cast<uint16_t>(value);
+        // Carried when the value turns back into the very same character;
+        // "?" itself is carried, a "?" that stands for something else is not.
+        const bool carried =
+            (value >= 0 && value <= 127)
+                ? value == static_cast<int16_t>(text[i])
+                : encoding::DecodePair(static_cast<unsigned char>(bytes >> 8),
+                                       static_cast<unsigned char>(bytes & 0xFF)) == text[i];
+        if (carried)
+            continue;
+        size_t units = 1;
+        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+            text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            units = 2;
+        const std::u16string character(text.substr(i, units));
+        i += units - 1;
+        if (std::find(scan.characters.begin(), scan.characters.end(), character) !=
+            scan.characters.end())
+            continue;
+        if (scan.characters.size() == limit) {
+            scan.more = true;
+            break;
+        }
+        scan.characters.push_back(character);
+    }
+    return scan;
+}
+
 std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, int16_t secondKey,
                                   const OffsetSource& offsets) {
     if (plain.size() > kMaxPlainLength) {

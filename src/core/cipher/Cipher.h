@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velotan::cipher {
 
@@ -37,6 +38,17 @@ std::u16string SymbolsToDigits(std::u16string_view text);
 // longer than kMaxPlainLength: it could not be encrypted correctly.
 std::optional<CipherPair> Encrypt(std::u16string_view plain, int16_t firstKey, int16_t secondKey,
                                   const OffsetSource& offsets);
+
+// Characters of a text that code page 936 cannot carry (an emoji, a Hangul
+// syllable, the euro sign): encrypted, each comes back as "?".
+struct UnsupportedScan {
+    // Distinct characters in the order of their first appearance, at most
+    // the limit; an emoji is one character (both its UTF-16 units).
+    std::vector<std::u16string> characters;
+    bool more = false;  // the text holds others beyond them
+};
+
+UnsupportedScan FindUnsupportedCharacters(std::u16string_view text, size_t limit);
 
 // Decrypts every cipher element that is followed by a separator (the last one,
 // the sentinel's, is never decoded). Cipher elements without a code-table

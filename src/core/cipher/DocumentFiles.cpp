@@ -78,8 +78,10 @@ bool WriteDocument(const fs::path& document, const std::u16string& cipherText,
         fs::remove(stagedDocument, ec);
         fs::remove(stagedCompanion, ec);
     };
-    if (!platform::WriteAnsiLines(stagedDocument, {cipherText}, 0644, error) ||
-        !platform::WriteAnsiLines(stagedCompanion, {codeTable}, 0644, error)) {
+    if (!platform::WriteAnsiLines(stagedDocument, {cipherText}, platform::kOrdinaryFileMode,
+                                  error) ||
+        !platform::WriteAnsiLines(stagedCompanion, {codeTable}, platform::kOrdinaryFileMode,
+                                  error)) {
         discard();
         return false;
     }
@@ -103,7 +105,9 @@ bool WriteDocument(const fs::path& document, const std::u16string& cipherText,
         discard();
         return false;
     }
-    return true;
+    // Both names are in place once the folder is on disk.
+    const fs::path folder = document.has_parent_path() ? document.parent_path() : fs::path(".");
+    return platform::SyncFolder(folder, error);
 }
 
 }  // namespace velotan::cipher

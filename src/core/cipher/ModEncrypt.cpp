@@ -2,6 +2,8 @@
 
 #include "Cipher.h"
 #include "KeyFile.h"
+#include "ProgramSettings.h"
+#include "SettingsInput.h"
 #include "SymbolSubstitution.h"
 #include "platform/AnsiTextFile.h"
 #include "platform/PathText.h"
@@ -20,7 +22,9 @@ ModEncrypt::ModEncrypt(fs::path programFolder, platform::Messenger& messenger,
                        DriveScanner scanDrives)
     : programFolder_(std::move(programFolder)),
       messenger_(messenger),
-      scanDrives_(scanDrives ? std::move(scanDrives) : [] { return platform::DriveMap::Scan(); }) {
+      scanDrives_(scanDrives ? std::move(scanDrives) : [this] {
+          return platform::DriveMap::ScanSystem(KeyStoreLetter());
+      }) {
     // One generator for the run, seeded once.
     draw_ = [this](int lo, int hi) { return random_.Between(lo, hi); };
 }
@@ -33,8 +37,17 @@ void ModEncrypt::Tell(const std::u16string& text) {
     messenger_.MsgBox(text, MsgStyle::kCritical, u"错误");
 }
 
-void ModEncrypt::FindRemovableDrive() {
+void ModEncrypt::ScanDrives() {
     drives_ = scanDrives_();
+    const std::string& error = drives_.LetterFileError();
+    if (!error.empty() && error != toldLetterFileError_) {
+        toldLetterFileError_ = error;
+        Tell(u"无法保存可移动磁盘的盘符记录，下次启动时盘符可能改变：\r\n" + ReasonText(error));
+    }
+}
+
+void ModEncrypt::FindRemovableDrive() {
+    ScanDrives();
     // The scan does not stop at the first hit: the last drive wins.
     for (char16_t letter = u'D'; letter <= u'Z'; ++letter) {
         if (drives_.DriveExists(letter) && drives_.IsRemovable(letter)) {
@@ -46,7 +59,7 @@ void ModEncrypt::FindRemovableDrive() {
 void ModEncrypt::LocateRoot(const std::u16string& USBNAME) {
     if (!USBNAME.empty()) {
         KeyStoreRoot = USBNAME;
-        drives_ = scanDrives_();
+        ScanDrives();
     } else {
         FindRemovableDrive();
     }
@@ -82,11 +95,15 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
 
 bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t second) {
     if (KeyStoreRoot.empty()) {
-        // Nowhere to keep them: they serve this run only.
-        messenger_.MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly, u"错误");
+        // Nowhere to keep them: they serve this run only. settings.ini may
+        // live in the data folder rather than where the text sends the user.
+        messenger_.MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                              PathText(DataFolder() / kSettingsFileName),
+                          MsgStyle::kOkOnly, u"错误");
         KeyLine = line;
         FirstKey = first;
         SecondKey = second;
+        keysStored_ = false;
         return false;
     }
     auto folder = EnsureFolders();
@@ -96,7 +113,7 @@ bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t se
     // The keys change only once they are safely on disk.
     const fs::path file = *folder / kKeyFileName;
     std::string error;
-    if (!platform::WriteAnsiLines(file, {line}, 0600, &error)) {
+    if (!platform::WriteAnsiLines(file, {line}, platform::kPrivateFileMode, &error)) {
         Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(file) + u"\r\n" +
              ReasonText(error));
         return false;
@@ -104,6 +121,7 @@ bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t se
     KeyLine = line;
     FirstKey = first;
     SecondKey = second;
+    keysStored_ = true;
     return true;
 }
 
@@ -126,7 +144,43 @@ bool ModEncrypt::FirstRunKeys(const std::u16string& USBNAME) {
     return BuildKeys(USBNAME);
 }
 
-FirstRun ModEncrypt::CheckFirstRun(const std::u16string& USBNAME) {
+bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
+    LocateRoot(USBNAME);
+    if (!KeyStoreRoot.empty())
+        return false;
+    if (messenger_.MsgBox(std::u16string(kOfferDataFolderQuestion),
+                          MsgStyle::kYesNo | MsgStyle::kQuestion,
+                          u"提示") != platform::MsgResult::Yes)
+        return false;
+    const std::u16string root = PathText(DataFolder());
+    // The next start must read back the very folder: settings.ini keeps 127
+    // bytes of code page 936.
+    std::string error;
+    switch (windows::CheckKeyStoreRoot(root, drives_)) {
+        case windows::RootCheck::Ok:
+            break;
+        case windows::RootCheck::TooLong:
+            error = "the path is longer than the 127 bytes settings.ini keeps";
+            break;
+        case windows::RootCheck::Unrepresentable:
+            error = "the path holds characters that settings.ini cannot keep";
+            break;
+        case windows::RootCheck::NoSuchFolder:
+        case windows::RootCheck::NoSuchDrive:  // an absolute path is never a drive letter
+            error = "the folder does not exist";
+            break;
+    }
+    if (error.empty() && !WriteKeyChar(DataFolder(), root, &error) && error.empty())
+        error = "settings.ini was not written";
+    if (!error.empty()) {
+        Tell(u"无法把密钥存放在用户数据目录中：\r\n" + root + u"\r\n" + ReasonText(error));
+        return false;
+    }
+    USBNAME = root;
+    return true;
+}
+
+FirstRun ModEncrypt::CheckFirstRun(std::u16string& USBNAME) {
     // Once per start: coming back from the settings window must not replace
     // keys that were just made or imported there.
     if (firstRunChecked_)
@@ -135,6 +189,9 @@ FirstRun ModEncrypt::CheckFirstRun(const std::u16string& USBNAME) {
     const fs::path marker = DataFolder() / kFirstRunMarker;
     if (!platform::IsOrdinaryFile(marker))
         return FirstRun::NotFirst;
+    // Most desktops have no stick plugged in: rather than keys that live
+    // for this run only, the user may keep them in the data folder.
+    OfferDataFolderKeyStore(USBNAME);
     // The marker goes only once the keys are in force and kept; otherwise
     // the next start tries again.
     if (!FirstRunKeys(USBNAME))
@@ -150,7 +207,7 @@ FirstRun ModEncrypt::CheckFirstRun(const std::u16string& USBNAME) {
 }
 
 bool ModEncrypt::ImportKeys(int16_t first, int16_t second) {
-    drives_ = scanDrives_();
+    ScanDrives();
     if (!StoreKeys(ComposeKeyLine(first, second), first, second)) {
         return false;  // no success is claimed for keys that were not kept
     }
@@ -182,6 +239,7 @@ LoadResult ModEncrypt::LoadKeys(const std::u16string& USBNAME) {
         return scan.skippedLines > 0 ? LoadResult::Unavailable : LoadResult::NoKeyFile;
     FirstKey = scan.keys->first;
     SecondKey = scan.keys->second;
+    keysStored_ = true;
     return LoadResult::Loaded;
 }
 

@@ -18,6 +18,9 @@ namespace velotan::cipher {
 
 inline constexpr std::u16string_view kPathFailedMessage =
     u"路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项";
+// Asked at the first start when there is no key store at all.
+inline constexpr std::u16string_view kOfferDataFolderQuestion =
+    u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？";
 
 // The marker file that the installer leaves in the data folder for the first
 // start.
@@ -41,6 +44,8 @@ class ModEncrypt {
   public:
     // Random integer from lo to hi inclusive.
     using Draw = std::function<int(int lo, int hi)>;
+    // Scans the drives; the default one is platform::DriveMap::ScanSystem,
+    // keeping KeyStoreLetter().
     using DriveScanner = std::function<platform::DriveMap()>;
 
     ModEncrypt(std::filesystem::path programFolder, platform::Messenger& messenger,
@@ -56,13 +61,29 @@ class ModEncrypt {
     std::u16string ResultText;
     std::u16string CodeTable;
 
+    // The drive letter the key store lives on; 0 when it is a folder or
+    // unknown. A drive scan never hands this letter to another medium.
+    char16_t KeyStoreLetter() const { return KeyStoreRoot.size() == 1 ? KeyStoreRoot[0] : 0; }
+
     // Sets KeyStoreRoot to the last removable drive in D..Z, if there is one.
     void FindRemovableDrive();
 
     // New random keys (1..39). True when the key file was written. With no
-    // root the new keys stay in force for the run; when the write fails the
-    // previous keys stay and the user is told.
+    // root the new keys stay in force for the run, stored nowhere (see
+    // KeysStored); when the write fails the previous keys stay and the user
+    // is told.
     bool BuildKeys(const std::u16string& USBNAME);
+
+    // True when the keys in force are kept in a key file: read from it, or
+    // written to it. Keys that live only in this run would make texts that
+    // nobody can decrypt after it, so they are not used for encrypting.
+    bool KeysStored() const { return keysStored_; }
+
+    // At the first start, when no key store can be found (no root in
+    // USBNAME, no removable drive): asks whether the keys may live in the
+    // data folder. Yes writes that folder as KeyChar into settings.ini and
+    // puts it into USBNAME. True when USBNAME now names it.
+    bool OfferDataFolderKeyStore(std::u16string& USBNAME);
 
     // The first-run keys: a key file already in the store (the same stick
     // on a second computer) is loaded and kept; new keys are made only when
@@ -71,8 +92,10 @@ class ModEncrypt {
     bool FirstRunKeys(const std::u16string& USBNAME);
 
     // The first-run check, once per run: when the marker file is in the data
-    // folder, the first-run keys; the marker goes once they are kept.
-    FirstRun CheckFirstRun(const std::u16string& USBNAME);
+    // folder, the first-run keys; the marker goes once they are kept. Without
+    // any key store the data folder is offered first (OfferDataFolderKeyStore),
+    // which may set USBNAME.
+    FirstRun CheckFirstRun(std::u16string& USBNAME);
 
     // Takes over a typed pair; its key line is composed here, so line and
     // numbers always agree. True when the key file was written and the keys
@@ -120,6 +143,8 @@ class ModEncrypt {
     void SetDraw(Draw draw) { draw_ = std::move(draw); }
 
   private:
+    // Scans the drives; a failure to remember their letters is told once.
+    void ScanDrives();
     void LocateRoot(const std::u16string& USBNAME);
     // Creates the store's folders where nothing stands yet. nullopt (and the
     // user told) when the store cannot be reached or made.
@@ -134,6 +159,8 @@ class ModEncrypt {
     platform::Messenger& messenger_;
     DriveScanner scanDrives_;
     platform::DriveMap drives_;
+    std::string toldLetterFileError_;
+    bool keysStored_ = false;
     UniformRandom random_;
     Draw draw_;
     std::u16string lastCipherText_;

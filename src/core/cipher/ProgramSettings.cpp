@@ -12,7 +12,8 @@ std::u16string ReadKeyChar(const std::filesystem::path& programFolder) {
 bool WriteKeyChar(const std::filesystem::path& programFolder, const std::u16string& root,
                   std::string* error) {
     return platform::WriteAnsiLines(programFolder / kSettingsFileName,
-                                    {u"[set]", u"KeyChar=" + root}, 0600, error);
+                                    {u"[set]", u"KeyChar=" + root}, platform::kOrdinaryFileMode,
+                                    error);
 }
 
 }  // namespace velotan::cipher

@@ -59,6 +59,14 @@ bool PasswordDatabase::Execute(const char* sql, std::string* error) {
 
 bool PasswordDatabase::Open(const fs::path& file, std::string_view key, std::string* error) {
     Close();
+    // SQLite would wait for ever on the first read of a named pipe; only a
+    // regular file can be a database.
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        if (error)
+            *error = file.string() + " is not a regular file";
+        return false;
+    }
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     db_ = db;

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "encoding/Cp936.h"
@@ -36,24 +35,54 @@ AtomicWriteProbe& Probe() {
     return probe;
 }
 
+FolderSyncProbe& SyncProbe() {
+    static FolderSyncProbe probe;
+    return probe;
+}
+
 }  // namespace
 
-std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::string* error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        SetError(error, path.string() + " is a folder");
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::string* error,
+                                         size_t maxBytes) {
+    // Opening a named pipe for reading waits for a writer, for ever: the file
+    // is opened without waiting and read only once it shows to be a file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         SetError(error, ErrnoText("cannot open", path));
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        SetError(error, ErrnoText("cannot read", path));
+    auto refuse = [&](const std::string& what) {
+        SetError(error, what);
+        ::close(fd);
         return std::nullopt;
+    };
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return refuse(ErrnoText("cannot read", path));
+    if (S_ISDIR(info.st_mode))
+        return refuse(path.string() + " is a folder");
+    if (!S_ISREG(info.st_mode))
+        return refuse(path.string() + " is not a regular file");
+    if (static_cast<uintmax_t>(info.st_size) > maxBytes)
+        return refuse(path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
+    std::string bytes;
+    // Files under /proc report no size: read to the end, whatever fstat says.
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return refuse(ErrnoText("cannot read", path));
+        }
+        if (bytes.size() + static_cast<size_t>(n) > maxBytes)
+            return refuse(path.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
+        bytes.append(buffer, static_cast<size_t>(n));
     }
+    ::close(fd);
     return bytes;
 }
 
@@ -119,9 +148,6 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
         p += n;
         left -= static_cast<size_t>(n);
     }
-    // The umask may have narrowed the mode; the file gets exactly what was asked.
-    if (::fchmod(fd, mode) != 0)
-        return fail("cannot set the mode of");
     if (::fsync(fd) != 0)
         return fail("cannot flush");
     if (::close(fd) != 0) {
@@ -142,11 +168,38 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
         ::unlink(tmp.c_str());
         return false;
     }
-    return true;
+    // Until the folder is synced the rename may still be lost, and the old
+    // file come back after this write has been taken for done.
+    return SyncFolder(folder, error);
 }
 
 void SetAtomicWriteProbe(AtomicWriteProbe probe) {
     Probe() = std::move(probe);
+}
+
+bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        SetError(error, ErrnoText("cannot sync the folder", folder));
+        return false;
+    }
+    int rc = ::fsync(fd);
+    // EINVAL: the file system has no way to sync a folder; nothing more can
+    // be done there.
+    if (rc != 0 && errno == EINVAL)
+        rc = 0;
+    if (rc == 0 && SyncProbe() && !SyncProbe()(folder)) {
+        errno = EIO;
+        rc = -1;
+    }
+    if (rc != 0)
+        SetError(error, ErrnoText("cannot sync the folder", folder));
+    ::close(fd);
+    return rc == 0;
+}
+
+void SetFolderSyncProbe(FolderSyncProbe probe) {
+    SyncProbe() = std::move(probe);
 }
 
 bool WriteAnsiLines(const std::filesystem::path& path, const std::vector<std::u16string>& lines,

@@ -1,8 +1,8 @@
 #pragma once
-// Where the program keeps the files it writes. A program folder the user can
-// write (a copied, portable folder) keeps them itself; a folder installed for
-// every user, such as /opt/velotan, cannot, so each user gets a folder of
-// their own under $XDG_DATA_HOME, seeded once from the shipped files.
+// Where the program keeps the files it writes. A program folder that is the
+// user's own (a copied, portable folder) keeps them itself; a folder installed
+// for every user, such as /opt/velotan, does not, so each user gets a folder
+// of their own under $XDG_DATA_HOME, seeded from the shipped files.
 
 #include <filesystem>
 #include <functional>
@@ -28,28 +28,44 @@ std::filesystem::path UserDataFolder();
 // that it is never there without the database it belongs to.
 const std::vector<std::filesystem::path>& SeededFiles();
 
+// The password database, relative to the program or data folder. Every
+// program folder ships it, and a per-user folder cannot work without it.
+std::filesystem::path DatabasePath();
+
+// A folder the program was installed into: it holds the shipped symbol table
+// and the shipped password database. Only such a folder seeds anything.
+bool IsProgramFolder(const std::filesystem::path& folder);
+
 struct DataFolderChoice {
     std::filesystem::path folder;  // where the program's own files live
     bool perUser = false;          // folder is the per-user one
     std::string error;             // seeding failed: why (the folder is still used)
 };
 
-using WritableProbe = std::function<bool(const std::filesystem::path&)>;
+using FolderProbe = std::function<bool(const std::filesystem::path&)>;
+
+// Whether this user keeps their files in `programFolder` itself: a folder they
+// own and can write (a copied, portable folder). A folder that belongs to
+// someone else is shared with them; one that belongs to root is a system-wide
+// installation, and even root keeps their own files apart from it, so that
+// one root run never hands root's password and a used-up first-run marker to
+// every later user.
+bool IsUsersOwnFolder(const std::filesystem::path& programFolder);
 
 // A file that a system-wide installation (the Debian package) puts into the
-// program folder: the folder belongs to every user, so even root, who could
-// write it, keeps their own files apart and leaves the shipped ones as they
-// are for the users who have not started the program yet.
+// program folder: the folder belongs to every user, whoever owns it.
 inline constexpr const char* kSharedInstallMarker = "shared-install";
 
-// The program folder when `writable` says so and it carries no
-// kSharedInstallMarker; otherwise `userFolder`, seeded
-// from the program folder once. A shipped file is copied only when the
-// per-user folder does not have it yet, and never changed in place. Once
-// seeded, a marker file keeps a later start from copying again (so a used-up
-// first-run marker does not come back).
+// The program folder when `ownFolder` says so and it carries no
+// kSharedInstallMarker; otherwise `userFolder` (made 0700), seeded from the
+// program folder. A shipped file is copied only when the per-user folder does
+// not have it, and never changed in place; a per-user database that has gone
+// is copied again. The first-run marker is copied once only: a marker file
+// written after it keeps a used-up one from coming back. Nothing is copied or
+// made from a folder that is no program folder, and a shipped database that
+// is missing is an error.
 DataFolderChoice ChooseDataFolder(const std::filesystem::path& programFolder,
-                                  const WritableProbe& writable = FolderIsWritable,
+                                  const FolderProbe& ownFolder = IsUsersOwnFolder,
                                   const std::filesystem::path& userFolder = UserDataFolder());
 
 }  // namespace velotan::platform

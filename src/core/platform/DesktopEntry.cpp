@@ -118,7 +118,7 @@ bool InstallDesktopEntry(const fs::path& programFolder, const fs::path& dataHome
             return false;
         }
         fs::create_directories(to.parent_path(), ec);
-        if (ec || !WriteFileAtomic(to, *bytes, 0644, &reason)) {
+        if (ec || !WriteFileAtomic(to, *bytes, kOrdinaryFileMode, &reason)) {
             SetError(error, to.string() + ": " + (ec ? ec.message() : reason));
             return false;
         }
@@ -126,7 +126,7 @@ bool InstallDesktopEntry(const fs::path& programFolder, const fs::path& dataHome
     // The entry comes last: it never points at an icon that is not there.
     const fs::path entry = EntryFile(dataHome);
     fs::create_directories(entry.parent_path(), ec);
-    if (ec || !WriteFileAtomic(entry, *text, 0644, &reason)) {
+    if (ec || !WriteFileAtomic(entry, *text, kOrdinaryFileMode, &reason)) {
         SetError(error, entry.string() + ": " + (ec ? ec.message() : reason));
         return false;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -34,7 +34,9 @@ std::string Unescape(const std::string& s) {
 }
 
 std::string FirstWord(const fs::path& file) {
-    std::ifstream in(file);
+    // sysfs attributes are a line each.
+    const auto bytes = ReadFileBytes(file, nullptr, 4096);
+    std::istringstream in(bytes ? *bytes : std::string());
     std::string v;
     in >> v;
     return v;
@@ -61,14 +63,51 @@ bool IsPartition(const fs::path& dev) {
     return fs::exists(dev / "partition", ec);
 }
 
-bool IsRemovableDevice(const fs::path& dev) {
-    if (FlagIsOne(dev / "removable"))
-        return true;
+bool IsRemovableDevice(const fs::path& dev, int depth = 0);
+
+// A device-mapper device (an opened LUKS stick, an LVM volume) sits under
+// /sys/devices/virtual with removable = 0; what counts is the devices it is
+// made of, listed in slaves/.
+bool SlavesAreRemovable(const fs::path& dev, int depth) {
+    // Stacks are shallow (LVM on LUKS on a partition); a loop is not.
+    if (depth > 8)
+        return false;
+    std::error_code ec;
+    bool any = false;
+    for (fs::directory_iterator it(dev / "slaves", ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code linkEc;
+        const fs::path slave = fs::canonical(it->path(), linkEc);
+        if (linkEc || !IsRemovableDevice(slave, depth + 1))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+bool IsRemovableDevice(const fs::path& dev, int depth) {
     // A partition carries no flag of its own; its disk does.
-    if (IsPartition(dev) && FlagIsOne(dev.parent_path() / "removable"))
+    const fs::path disk = IsPartition(dev) ? dev.parent_path() : dev;
+    if (FlagIsOne(dev / "removable") || FlagIsOne(disk / "removable"))
+        return true;
+    // The kernel marks the built-in card reader, not the SD card in it, so
+    // the card's removable flag is 0. An eMMC chip (type MMC) is fixed.
+    if (disk.filename().string().rfind("mmcblk", 0) == 0 &&
+        FirstWord(disk / "device" / "type") == "SD")
         return true;
     const std::string s = dev.generic_string();
-    return s.find("/usb") != std::string::npos;
+    if (s.find("/usb") != std::string::npos)
+        return true;
+    return SlavesAreRemovable(dev, depth);
+}
+
+// The running system's own folders: a card or stick that holds them (a
+// single-board computer booted from its SD card) is no place for a key store.
+bool IsSystemMountPoint(const std::string& mountPoint) {
+    for (const char* folder : {"/", "/usr", "/var", "/home"}) {
+        if (mountPoint == folder)
+            return true;
+    }
+    return mountPoint == "/boot" || mountPoint.rfind("/boot/", 0) == 0;
 }
 
 // CD and DVD drives report removable = 1 but are read-only: SCSI type 5
@@ -97,23 +136,34 @@ bool IsDriveLetter(char c) {
     return c >= 'D' && c <= 'Z';
 }
 
-// "E=<medium>" per line; anything else is skipped.
-std::map<char, std::string> ReadLetters(const fs::path& file) {
-    std::map<char, std::string> letters;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.size() > 2 && IsDriveLetter(line[0]) && line[1] == '=')
-            letters[line[0]] = line.substr(2);
+// "E=<medium>" per line, the letter seen least recently first; anything
+// else is skipped. A file that cannot be read counts as no file.
+struct Letters {
+    std::map<char, std::string> media;
+    std::vector<char> order;  // least recently seen first
+    bool operator==(const Letters&) const = default;
+};
+
+Letters ReadLetters(const fs::path& file) {
+    Letters letters;
+    const auto bytes = ReadFileBytes(file);
+    if (!bytes)
+        return letters;
+    for (const std::string& line : SplitLines(*bytes)) {
+        if (line.size() > 2 && IsDriveLetter(line[0]) && line[1] == '=') {
+            letters.order.erase(std::remove(letters.order.begin(), letters.order.end(), line[0]),
+                                letters.order.end());
+            letters.order.push_back(line[0]);
+            letters.media[line[0]] = line.substr(2);
+        }
     }
     return letters;
 }
 
-void WriteLetters(const fs::path& file, const std::map<char, std::string>& letters) {
+bool WriteLetters(const fs::path& file, const Letters& letters, std::string& error) {
     std::string bytes;
-    for (const auto& [letter, medium] : letters) {
+    for (char letter : letters.order) {
+        const std::string& medium = letters.media.at(letter);
         if (medium.find_first_of("\r\n") != std::string::npos)
             continue;  // a mount point with a line break cannot be kept in a line
         bytes += letter;
@@ -123,9 +173,16 @@ void WriteLetters(const fs::path& file, const std::map<char, std::string>& lette
     }
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    // Remembering is a convenience: a failed write leaves the letters of
-    // this scan in force and the old file as it was.
-    WriteFileAtomic(file, bytes, 0600);
+    if (ec) {
+        error = file.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    std::string reason;
+    if (!WriteFileAtomic(file, bytes, kOrdinaryFileMode, &reason)) {
+        error = reason;
+        return false;
+    }
+    return true;
 }
 
 char Upper(char16_t c) {
@@ -157,8 +214,13 @@ std::optional<fs::path> DriveMap::DefaultLetterFile() {
     return base / "velotan" / "drive-letters";
 }
 
+DriveMap DriveMap::ScanSystem(char16_t keepLetter) {
+    return Scan("/proc/self/mountinfo", "/sys", "/dev/disk/by-uuid", DefaultLetterFile(),
+                keepLetter);
+}
+
 DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, const fs::path& byUuid,
-                        const std::optional<fs::path>& letterFile) {
+                        const std::optional<fs::path>& letterFile, char16_t keepLetter) {
     // One medium per device, however often it is mounted: the mount of its
     // whole filesystem wins over bind mounts of a folder in it.
     struct Found {
@@ -167,9 +229,9 @@ DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, cons
         bool wholeFilesystem = false;
     };
     std::map<std::string, Found> byDevice;
-    std::ifstream in(mountinfo);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::set<std::string> systemDevices;
+    const auto table = ReadFileBytes(mountinfo);
+    for (const std::string& line : table ? SplitLines(*table) : std::vector<std::string>{}) {
         // id parent MAJ:MIN root mountpoint options [optional...] - fstype source superopts
         std::istringstream fields(line);
         std::string id, parent, majMin, root, mountPoint;
@@ -177,6 +239,8 @@ DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, cons
             continue;
         if (majMin.rfind("0:", 0) == 0)
             continue;  // no block device behind it
+        if (IsSystemMountPoint(Unescape(mountPoint)))
+            systemDevices.insert(majMin);
         auto found = byDevice.find(majMin);
         if (found != byDevice.end()) {
             if (!found->second.wholeFilesystem && root == "/") {
@@ -195,6 +259,8 @@ DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, cons
     const auto uuids = UuidsByDevice(byUuid);
     std::vector<Medium> media;
     for (const auto& [majMin, found] : byDevice) {
+        if (systemDevices.count(majMin))
+            continue;
         auto uuid = uuids.find(found.deviceName);
         media.push_back(
             {uuid != uuids.end() ? uuid->second : "device:" + found.deviceName, found.mountPoint});
@@ -203,12 +269,12 @@ DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, cons
     std::sort(media.begin(), media.end(),
               [](const Medium& a, const Medium& b) { return a.mountPoint < b.mountPoint; });
 
-    std::map<char, std::string> remembered;
+    Letters remembered;
     if (letterFile)
         remembered = ReadLetters(*letterFile);
-    const auto before = remembered;
+    const Letters before = remembered;
     std::map<std::string, char> letterOf;
-    for (const auto& [letter, key] : remembered)
+    for (const auto& [letter, key] : remembered.media)
         letterOf.emplace(key, letter);
 
     std::map<char, fs::path> drives;
@@ -227,26 +293,43 @@ DriveMap DriveMap::Scan(const fs::path& mountinfo, const fs::path& sysRoot, cons
         }
         newcomers.push_back(&medium);
     }
+    const char kept = Upper(keepLetter);
     for (Medium* medium : newcomers) {
         char letter = 0;
         for (char c = 'D'; c <= 'Z' && !letter; ++c) {
-            if (!remembered.count(c) && !drives.count(c))
+            if (!remembered.media.count(c) && !drives.count(c))
                 letter = c;
         }
-        // Every letter has been handed out: reuse the lowest one whose
-        // medium is away.
-        for (char c = 'D'; c <= 'Z' && !letter; ++c) {
-            if (!drives.count(c))
+        // Every letter has been handed out: the absent medium seen least
+        // recently gives up its letter, but the key stick never does.
+        for (char c : remembered.order) {
+            if (letter)
+                break;
+            if (!drives.count(c) && c != kept)
                 letter = c;
         }
         if (!letter)
             break;
-        remembered[letter] = medium->key;
+        remembered.media[letter] = medium->key;
         drives[letter] = medium->mountPoint;
     }
-    if (letterFile && remembered != before)
-        WriteLetters(*letterFile, remembered);
-    return DriveMap(std::move(drives));
+    // The media here now are the ones seen most recently.
+    std::vector<char> order;
+    for (char c : remembered.order) {
+        if (!drives.count(c))
+            order.push_back(c);
+    }
+    for (const auto& [letter, mountPoint] : drives)
+        order.push_back(letter);
+    remembered.order = std::move(order);
+
+    DriveMap map(std::move(drives));
+    if (letterFile && remembered != before) {
+        std::string error;
+        if (!WriteLetters(*letterFile, remembered, error))
+            map.letterFileError_ = letterFile->string() + ": " + error;
+    }
+    return map;
 }
 
 bool DriveMap::DriveExists(char16_t letter) const {

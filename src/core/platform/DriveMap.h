@@ -17,18 +17,26 @@ namespace velotan::platform {
 class DriveMap {
   public:
     // Reads the mount table and sysfs. A mount counts when its block device
-    // (or, for a partition, its disk) has removable = 1, or sits on USB;
-    // optical drives never count, since no key file can be written to them.
-    // `byUuid` names each medium; `letterFile` remembers the letters handed
-    // out (nullopt: nothing is remembered beyond this scan). A medium seen
-    // before gets its letter back; a new one takes the lowest letter never
-    // handed out, and only when none is left, the lowest letter whose medium
-    // is absent now.
+    // (or, for a partition, its disk) has removable = 1, sits on USB, is an
+    // SD card (mmcblk with card type SD), or is a device-mapper device (an
+    // opened LUKS stick) whose every underlying device counts; optical drives
+    // never count, since no key file can be written to them, nor does a
+    // device that holds the system's own folders (/, /boot, ...). `byUuid`
+    // names each medium; `letterFile` remembers the letters handed out,
+    // least recently seen first (nullopt: nothing is remembered beyond this
+    // scan). A medium seen before gets its letter back; a new one takes the
+    // lowest letter never handed out, and only when none is left, the letter
+    // of the absent medium seen least recently. `keepLetter` (the key store's
+    // letter, 0 for none) is never handed to another medium.
     static DriveMap Scan(
         const std::filesystem::path& mountinfo = "/proc/self/mountinfo",
         const std::filesystem::path& sysRoot = "/sys",
         const std::filesystem::path& byUuid = "/dev/disk/by-uuid",
-        const std::optional<std::filesystem::path>& letterFile = DefaultLetterFile());
+        const std::optional<std::filesystem::path>& letterFile = DefaultLetterFile(),
+        char16_t keepLetter = 0);
+
+    // This system's media, with the letters remembered in DefaultLetterFile().
+    static DriveMap ScanSystem(char16_t keepLetter);
 
     // $XDG_STATE_HOME/velotan/drive-letters, or ~/.local/state/velotan/...
     // when XDG_STATE_HOME is unset; nullopt when neither can be found.
@@ -56,8 +64,14 @@ class DriveMap {
     // through ToNative.
     std::optional<std::filesystem::path> RootFolder(std::u16string_view root) const;
 
+    // Why the letters of this scan could not be remembered; empty when they
+    // were (or nothing needed writing). The letters are in force all the
+    // same, but may differ at the next start.
+    const std::string& LetterFileError() const { return letterFileError_; }
+
   private:
     std::map<char, std::filesystem::path> drives_;
+    std::string letterFileError_;
 };
 
 }  // namespace velotan::platform

@@ -12,7 +12,8 @@ std::string ReadUpdateValue(const std::filesystem::path& dataFolder,
                             const std::filesystem::path& programFolder, const char16_t* key) {
     std::error_code ec;
     std::filesystem::path file = dataFolder / kUpdateIniName;
-    if (!std::filesystem::exists(file, ec))
+    // Only a file counts: anything else in its place is no file of the user's.
+    if (!std::filesystem::is_regular_file(file, ec))
         file = programFolder / kUpdateIniName;
     return encoding::Utf16ToUtf8(cipher::ReadIniValue(file, kUpdateSection, key));
 }

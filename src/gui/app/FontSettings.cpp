@@ -50,7 +50,8 @@ std::vector<std::u16string> FontIniLines(const FontSettings& font, const QLocale
 }
 
 bool WriteFontIni(const fs::path& programFolder, const FontSettings& font, std::string* error) {
-    return platform::WriteAnsiLines(programFolder / kFontFileName, FontIniLines(font), 0644, error);
+    return platform::WriteAnsiLines(programFolder / kFontFileName, FontIniLines(font),
+                                    platform::kOrdinaryFileMode, error);
 }
 
 std::optional<double> ParseFontSize(const QString& text, const QLocale& locale) {

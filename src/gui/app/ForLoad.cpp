@@ -18,17 +18,6 @@ using platform::MsgStyle;
 
 constexpr int kMaxPasswordLength = 15;
 
-// Spaces only, as the password boxes compare.
-QString TrimSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ')
-        ++first;
-    while (last > first && text[last - 1] == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
 constexpr const char16_t* kHashFailedReason = u"无法为新口令生成散列值（内存不足）。";
 
 }  // namespace
@@ -169,7 +158,9 @@ void ForLoad::UpgradeStoredValue(const std::u16string& password) {
 }
 
 void ForLoad::PasswordConfirm() {
-    if (TrimSpaces(TextPass[1]->text()) != TrimSpaces(TextPass[2]->text())) {
+    // Exactly what will be stored: "abc " confirmed by "abc" would store a
+    // password the next login with "abc" never matches.
+    if (TextPass[1]->text() != TextPass[2]->text()) {
         Inform(kMismatchMessage, MsgStyle::kInformation, u"信息");
         TextPass[1]->setFocus();
         return;

@@ -16,6 +16,7 @@
 #include "Twips.h"
 #include "WebSites.h"
 #include "app/QtText.h"
+#include "cipher/Cipher.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
@@ -130,6 +131,27 @@ void Form1::ApplyEditorFont() {
     }
 }
 
+void Form1::NoKeyStore(const char16_t* message) {
+    Error(Q(message) + QStringLiteral("\r\n") + Q(kKeyStoreHowTo));
+}
+
+bool Form1::AcceptUnsupportedCharacters(const std::u16string& text) {
+    const cipher::UnsupportedScan scan = cipher::FindUnsupportedCharacters(text, 10);
+    if (scan.characters.empty())
+        return true;
+    QString list;
+    for (const auto& character : scan.characters)
+        list += QString::fromStdU16String(character) + QStringLiteral(" ");
+    if (scan.more)
+        list += QStringLiteral("等");
+    const QString question = QStringLiteral("文本中有本程序无法加密的字符：\r\n") + list.trimmed() +
+                             QStringLiteral(
+                                 "\r\n加密后它们将变成“?”，收到的人看不到它们。"
+                                 "\r\n是否继续加密？");
+    return app_.Dlg().Show(question, MsgStyle::kYesNo | MsgStyle::kQuestion,
+                           QStringLiteral("请确认！")) == platform::MsgResult::Yes;
+}
+
 std::u16string Form1::EditorText() const {
     return txtText1->Text16();
 }
@@ -145,6 +167,14 @@ void Form1::cmdEncrypt_Click() {
         Error(Q(kNoKeysMessage));
         return;
     }
+    if (!engine.KeysStored()) {
+        NoKeyStore(kUnstoredKeysMessage);
+        return;
+    }
+    // An emoji would arrive as "?": the writer decides, before anything
+    // changes.
+    if (!AcceptUnsupportedCharacters(txtText1->Text16()))
+        return;
     // The punctuation travels as placeholders; the editor itself keeps the
     // text as typed.
     state_.SavedEditorText = txtText1->Text16();
@@ -163,6 +193,10 @@ void Form1::cmdSave_Click() {
     // decode ResultText holds plain text, which must not be saved as one.
     if (!engine.HoldsCipherText()) {
         Error(Q(kNothingToSaveMessage));
+        return;
+    }
+    if (!engine.KeysStored()) {
+        NoKeyStore(kUnstoredKeysMessage);
         return;
     }
     CommonDialog1& dialog = app_.CommonDialog();
@@ -188,6 +222,11 @@ void Form1::cmdSave_Click() {
 }
 
 void Form1::cmdLoad_Click() {
+    // Without keys the decryption would fill the editor with garbage.
+    if (app_.Cipher().FirstKey == 0) {
+        NoKeyStore(kNoKeysToLoadMessage);
+        return;
+    }
     const Form1State before = state_;
     state_.ArticleContent.clear();
     state_.RndNumList.clear();

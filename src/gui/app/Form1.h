@@ -33,6 +33,16 @@ inline constexpr const char16_t* kTooLongMessage =
     u"个字符计），请分段加密。";
 inline constexpr const char16_t* kNothingToSaveMessage =
     u"没有可保存的加密结果，请先加密文本后再保存！";
+// Keys made without a key store live for this run only: what they encrypt
+// could never be decrypted after it. Both messages go on with kKeyStoreHowTo
+// on a line of its own.
+inline constexpr const char16_t* kUnstoredKeysMessage =
+    u"当前的密钥没有保存在任何地方，程序关闭后就会丢失，用它加密的文本将永远无法解密，"
+    u"因此不能加密或保存。";
+inline constexpr const char16_t* kNoKeysToLoadMessage = u"尚未生成或导入密钥，无法解密文档！";
+inline constexpr const char16_t* kKeyStoreHowTo =
+    u"请插入U盘等可移动磁盘，然后在“多项设置”中点“生成随机密钥”；"
+    u"或在“多项设置”中用“给密钥挪地”指定存放密钥的文件夹，然后重新启动本程序。";
 
 // Its load is the program's start-up work, and its buttons lead to every other
 // window. Its state lives in the App, so closing the window loses only the
@@ -75,6 +85,11 @@ class Form1 : public WindowFrame {
     void OpenBeside(AppWindow window);
     void OpenInstead(AppWindow window);
     void OpenWebPage(const char* path);
+    // `message`, and on its own line how to get a key store.
+    void NoKeyStore(const char16_t* message);
+    // Asks before characters code page 936 cannot carry are encrypted as
+    // "?"; true when there are none or the user goes on.
+    bool AcceptUnsupportedCharacters(const std::u16string& text);
 
     Form1State& state_;
     SkinLabel* lblV = nullptr;

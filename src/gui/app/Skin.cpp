@@ -1,28 +1,25 @@
 #include "Skin.h"
 
-#include <QFile>
 #include <QWidget>
 
 #include "WindowFonts.h"
+#include "platform/AnsiTextFile.h"
 
 namespace velotan::app {
 
 namespace {
 // A skin is a small style sheet; anything bigger is not one of ours.
-constexpr qint64 kMaxSkinBytes = 1 << 20;
+constexpr size_t kMaxSkinBytes = 1 << 20;
 }  // namespace
 
 bool Skin::LoadSkin(const std::filesystem::path& skinFile) {
     styleSheet_.clear();
-    QFile file(QString::fromStdString(skinFile.string()));
-    if (!file.open(QIODevice::ReadOnly))
+    // Read as every file is: a named pipe or a device in its place reads as
+    // no skin, without waiting.
+    const auto bytes = platform::ReadFileBytes(skinFile, nullptr, kMaxSkinBytes);
+    if (!bytes)
         return false;
-    if (file.size() > kMaxSkinBytes)
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    styleSheet_ = QString::fromUtf8(bytes);
+    styleSheet_ = QString::fromUtf8(bytes->data(), static_cast<qsizetype>(bytes->size()));
     return true;
 }
 

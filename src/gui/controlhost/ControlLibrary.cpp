@@ -1,6 +1,7 @@
 #include "controlhost/ControlLibrary.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <dlfcn.h>
 
@@ -30,9 +31,12 @@ bool resolve(void* handle, const char* name, Fn* out, QString* error) {
 }  // namespace
 
 std::unique_ptr<ControlLibrary> ControlLibrary::open(const QString& path, QString* error) {
-    if (!QFile::exists(path)) {
+    // dlopen() would wait for ever on a named pipe: only a file is loaded.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
         if (error) {
-            *error = QStringLiteral("%1: no such file").arg(path);
+            *error = info.exists() ? QStringLiteral("%1: not a regular file").arg(path)
+                                   : QStringLiteral("%1: no such file").arg(path);
         }
         return nullptr;
     }

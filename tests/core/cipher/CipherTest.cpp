@@ -186,3 +186,30 @@ TEST(Decrypt, ElementsOfTwentyDigitsOnEitherLine) {
     EXPECT_EQ(withTable[1], u'B');
     EXPECT_EQ(Decrypt(u"66UUA66UUA0", u"11111111111111111111UGA0UGA0", 1, 0), withTable);
 }
+
+TEST(UnsupportedCharacters, FindsWhatCodePage936CannotCarryOnceEach) {
+    // An emoji is one character, both of its UTF-16 units.
+    UnsupportedScan scan = FindUnsupportedCharacters(u"开心😀，真的😀！€", 10);
+    EXPECT_EQ(scan.characters, (std::vector<std::u16string>{u"😀", u"€"}));
+    EXPECT_FALSE(scan.more);
+
+    // "?" itself, ASCII, GB2312 and GBK characters are carried.
+    EXPECT_TRUE(FindUnsupportedCharacters(u"a?b\r\n你好，丂。", 10).characters.empty());
+    EXPECT_TRUE(FindUnsupportedCharacters(u"", 10).characters.empty());
+
+    // Hangul, a lone surrogate, and more than the limit.
+    scan = FindUnsupportedCharacters(std::u16string(u"한") + char16_t(0xD800) + u"x", 10);
+    EXPECT_EQ(scan.characters, (std::vector<std::u16string>{u"한", std::u16string(1, 0xD800)}));
+    std::u16string many;
+    for (char16_t c = 0xAC00; c < 0xAC00 + 12; ++c)
+        many += c;
+    scan = FindUnsupportedCharacters(many, 10);
+    EXPECT_EQ(scan.characters.size(), 10u);
+    EXPECT_EQ(scan.characters.front(), std::u16string(1, 0xAC00));
+    EXPECT_TRUE(scan.more);
+
+    // What the check finds is exactly what encryption turns into "?".
+    auto pair = Encrypt(u"😀", 1, 0, [] { return 1; });
+    ASSERT_TRUE(pair);
+    EXPECT_EQ(SymbolsToDigits(pair->cipherText), u"64UUA64");
+}

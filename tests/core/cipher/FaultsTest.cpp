@@ -9,20 +9,24 @@
 #include <map>
 #include <random>
 
+#include "cipher/DocumentFiles.h"
 #include "cipher/KeyFile.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SymbolSubstitution.h"
+#include "common/FifoGuard.h"
 #include "common/MockMessenger.h"
 #include "common/TempDir.h"
 #include "common/WriteDenial.h"
 #include "encoding/Cp936.h"
+#include "platform/AnsiTextFile.h"
 
 using namespace velotan::cipher;
 using ::testing::_;
 using ::testing::StrictMock;
 using velotan::platform::DriveMap;
 using velotan::platform::MsgStyle;
+using velotan::testing::FifoGuard;
 using velotan::testing::HasLeftovers;
 using velotan::testing::HasText;
 using velotan::testing::kReadOnlyStopsNothing;
@@ -206,6 +210,76 @@ TEST_F(KeyStoreFaults, FullStickKeepsTheKeyFile) {
     EXPECT_NE(outcome->find("File too large"), std::string::npos) << *outcome;
     EXPECT_EQ(ReadBytes(KeyFile()), kKeyLine);
     EXPECT_FALSE(HasLeftovers(KeyFile().parent_path()));
+}
+
+TEST_F(KeyStoreFaults, StickPulledBeforeTheRenameReachedItKeepsTheOldKeys) {
+    // The rename is done, but the folder never reached the stick: the key
+    // file may come back with the old line, so the new keys are not used.
+    WriteBytes(KeyFile(), kKeyLine);
+    ASSERT_EQ(engine_.LoadKeys(RootText()), LoadResult::Loaded);
+    velotan::platform::SetFolderSyncProbe([](const fs::path&) { return false; });
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法写入密钥文件，密钥没有保存："),
+                                   MsgStyle::kCritical, std::u16string(u"错误")));
+    const bool built = engine_.BuildKeys(RootText());
+    velotan::platform::SetFolderSyncProbe({});
+    EXPECT_FALSE(built);
+    ExpectKeysKept();
+    EXPECT_TRUE(engine_.KeysStored());
+}
+
+TEST_F(KeyStoreFaults, AFailedWriteOfTheDriveLettersIsToldOnce) {
+    // A stick, and a file where the folder of the letters file belongs.
+    const fs::path sys = tmp_ / "sys";
+    const fs::path disk = sys / "devices" / "usb1" / "block" / "sdb";
+    WriteBytes(disk / "removable", "1\n");
+    WriteBytes(disk / "sdb1" / "partition", "1\n");
+    fs::create_directories(sys / "dev" / "block");
+    fs::create_symlink(disk / "sdb1", sys / "dev" / "block" / "8:17");
+    fs::create_directories(Root());
+    WriteBytes(tmp_ / "mountinfo", "1 1 8:17 / " + Root().string() + " rw - vfat /dev/sdb1 rw\n");
+    WriteBytes(tmp_ / "state", "not a folder");
+    ModEncrypt engine(tmp_ / "prog", messenger_, [&] {
+        return DriveMap::Scan(tmp_ / "mountinfo", sys, tmp_ / "by-uuid",
+                              tmp_ / "state" / "drive-letters");
+    });
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法保存可移动磁盘的盘符记录"), MsgStyle::kCritical,
+                                   std::u16string(u"错误")));
+    // The stick is found all the same; later scans do not repeat the message.
+    EXPECT_EQ(engine.LoadKeys(u""), LoadResult::NoKeyFile);
+    EXPECT_EQ(engine.KeyStoreRoot, u"D");
+    EXPECT_EQ(engine.LoadKeys(u""), LoadResult::NoKeyFile);
+}
+
+TEST_F(KeyStoreFaults, NamedPipesInPlaceOfFilesAreNoFiles) {
+    FifoGuard pipes;
+    // The key file: no keys are loaded, none are invented, and the pipe is
+    // not replaced by the first start.
+    ASSERT_TRUE(pipes.Add(KeyFile()));
+    EXPECT_EQ(engine_.LoadKeys(RootText()), LoadResult::NoKeyFile);
+    ExpectKeysKept();
+    EXPECT_FALSE(engine_.FirstRunKeys(RootText()));
+    ExpectKeysKept();
+
+    // settings.ini: no key store configured.
+    ASSERT_TRUE(pipes.Add(tmp_ / "prog" / kSettingsFileName));
+    EXPECT_EQ(ReadKeyChar(tmp_ / "prog"), u"");
+
+    // symbolhandle.ini: nothing is substituted, as without the file.
+    ASSERT_TRUE(pipes.Add(tmp_ / "prog" / kSymbolFileName));
+    EXPECT_EQ(ReplaceSymbols(u"你好，世界。", engine_.SymbolFile()), u"你好，世界。");
+
+    // A document or its companion: refused with the reason.
+    std::string error;
+    ASSERT_TRUE(pipes.Add(tmp_ / "mood.mxe"));
+    WriteBytes(tmp_ / "mood.mxr", "~UGA~\r\n");
+    EXPECT_FALSE(ReadDocument(tmp_ / "mood.mxe", &error));
+    EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+    WriteBytes(tmp_ / "rain.mxe", "~UUA~\r\n");
+    ASSERT_TRUE(pipes.Add(tmp_ / "rain.mxr"));
+    EXPECT_FALSE(ReadDocument(tmp_ / "rain.mxe", &error));
+    EXPECT_NE(error.find("rain.mxr is not a regular file"), std::string::npos) << error;
+
+    EXPECT_FALSE(pipes.Stop()) << "a reader waited for a writer on a named pipe";
 }
 
 TEST(SettingsFileFaults, ReadOnlyProgramFolderKeepsSettingsIni) {

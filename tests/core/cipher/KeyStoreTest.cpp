@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <set>
+#include <vector>
 
 #include "cipher/Cipher.h"
 #include "cipher/KeyFile.h"
 #include "cipher/ModEncrypt.h"
+#include "cipher/ProgramSettings.h"
 #include "common/MockMessenger.h"
 #include "common/TempDir.h"
 #include "platform/AnsiTextFile.h"
@@ -115,11 +118,16 @@ TEST_F(KeyStoreTest, BuildKeysOnARemovableDrive) {
 }
 
 TEST_F(KeyStoreTest, BuildKeysWithoutRootKeepsKeysForTheRunAndSaysSo) {
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly,
-                                   std::u16string(u"错误")));
+    // The text sends the user to the installation folder; the second line
+    // names the settings.ini that is really read.
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                                       (tmp_ / "prog" / "settings.ini").u16string(),
+                                   MsgStyle::kOkOnly, std::u16string(u"错误")));
     EXPECT_FALSE(engine_.BuildKeys(u""));
     EXPECT_EQ(engine_.FirstKey, 5);
     EXPECT_EQ(engine_.SecondKey, 6);
+    // In force for this run, but kept nowhere.
+    EXPECT_FALSE(engine_.KeysStored());
 }
 
 TEST_F(KeyStoreTest, FailedWriteKeepsTheOldKeysAndTellsTheUser) {
@@ -174,11 +182,114 @@ TEST_F(KeyStoreTest, ImportKeysWritesTheLineAndConfirms) {
 }
 
 TEST_F(KeyStoreTest, ImportKeysWithoutRootClaimsNoSuccess) {
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly,
-                                   std::u16string(u"错误")));
+    engine_.SetDataFolder(tmp_ / "data");
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                                       (tmp_ / "data" / "settings.ini").u16string(),
+                                   MsgStyle::kOkOnly, std::u16string(u"错误")));
     EXPECT_FALSE(engine_.ImportKeys(20, 3));
     EXPECT_EQ(engine_.FirstKey, 20);
     EXPECT_EQ(engine_.KeyLine, u"20UGA3");
+    EXPECT_FALSE(engine_.KeysStored());
+}
+
+TEST_F(KeyStoreTest, KeysAreStoredOnlyOnceAKeyFileHoldsThem) {
+    EXPECT_FALSE(engine_.KeysStored());
+    const auto rootText = Root("keys");
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    EXPECT_TRUE(engine_.KeysStored());
+
+    // New keys that could not be kept anywhere replace stored ones in force.
+    EXPECT_CALL(messenger_, MsgBox(HasText(kPathFailedMessage), _, _));
+    engine_.KeyStoreRoot.clear();
+    EXPECT_FALSE(engine_.BuildKeys(u""));
+    EXPECT_FALSE(engine_.KeysStored());
+
+    // Keys read from a key file are stored.
+    EXPECT_EQ(engine_.LoadKeys(rootText), LoadResult::Loaded);
+    EXPECT_TRUE(engine_.KeysStored());
+
+    // A failed write changes neither the keys nor where they are kept.
+    fs::create_directories(Store(tmp_ / "k2") / "chat.mx");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法写入密钥文件"), _, _));
+    EXPECT_FALSE(engine_.BuildKeys(Root("k2")));
+    EXPECT_TRUE(engine_.KeysStored());
+}
+
+TEST_F(KeyStoreTest, WithoutAKeyStoreTheDataFolderIsOfferedOnce) {
+    const fs::path data = tmp_ / "data";
+    fs::create_directories(data);
+    engine_.SetDataFolder(data);
+    const std::u16string question(kOfferDataFolderQuestion);
+    EXPECT_EQ(question, u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？");
+
+    // No: nothing is written, and the first start goes on as before.
+    std::u16string USBNAME;
+    EXPECT_CALL(messenger_,
+                MsgBox(question, MsgStyle::kYesNo | MsgStyle::kQuestion, std::u16string(u"提示")))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::No));
+    EXPECT_FALSE(engine_.OfferDataFolderKeyStore(USBNAME));
+    EXPECT_TRUE(USBNAME.empty());
+    EXPECT_FALSE(fs::exists(data / "settings.ini"));
+
+    // Yes: settings.ini names the data folder, and the keys go there.
+    EXPECT_CALL(messenger_, MsgBox(question, _, _))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
+    ASSERT_TRUE(engine_.OfferDataFolderKeyStore(USBNAME));
+    EXPECT_EQ(USBNAME, data.u16string());
+    EXPECT_EQ(ReadBytes(data / "settings.ini"), "[set]\r\nKeyChar=" + data.string() + "\r\n");
+    EXPECT_EQ(ReadKeyChar(data), data.u16string());
+    ASSERT_TRUE(engine_.FirstRunKeys(USBNAME));
+    EXPECT_TRUE(engine_.KeysStored());
+    const fs::path file = Store(data) / "chat.mx";
+    EXPECT_EQ(ReadBytes(file), "5UGA6\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // With a key store configured, or a stick plugged in, nothing is asked
+    // (the strict mock fails on any question).
+    EXPECT_FALSE(engine_.OfferDataFolderKeyStore(USBNAME));
+    std::u16string none;
+    drives_ = {{'E', Root("stick")}};
+    EXPECT_FALSE(engine_.OfferDataFolderKeyStore(none));
+    EXPECT_TRUE(none.empty());
+}
+
+TEST_F(KeyStoreTest, ADataFolderThatSettingsIniCannotNameIsNotOffered) {
+    // settings.ini is code page 936: this folder could not be read back.
+    const fs::path data = tmp_ / "数据😀";
+    fs::create_directories(data);
+    engine_.SetDataFolder(data);
+    std::u16string USBNAME;
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion), _, _))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法把密钥存放在用户数据目录中"), MsgStyle::kCritical,
+                                   std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.OfferDataFolderKeyStore(USBNAME));
+    EXPECT_TRUE(USBNAME.empty());
+    EXPECT_FALSE(fs::exists(data / "settings.ini"));
+}
+
+TEST_F(KeyStoreTest, TheDriveScanKeepsTheKeyStoresLetter) {
+    // The system scan hands KeyStoreLetter() to DriveMap::ScanSystem; by the
+    // time it runs, the configured root must be in place.
+    std::unique_ptr<ModEncrypt> engine;
+    std::vector<char16_t> keptAtScan;
+    engine = std::make_unique<ModEncrypt>(tmp_ / "prog", messenger_, [&] {
+        keptAtScan.push_back(engine->KeyStoreLetter());
+        return DriveMap(drives_);
+    });
+    drives_ = {{'F', tmp_ / "f"}};
+    WriteBytes(Store(tmp_ / "f") / "chat.mx", "9UGA8\r\n");
+    EXPECT_EQ(engine->LoadKeys(u"F"), LoadResult::Loaded);
+    // Found by the scan, the stick's letter is kept at the next scans too.
+    EXPECT_EQ(engine->LoadKeys(u""), LoadResult::Loaded);
+    ASSERT_EQ(keptAtScan.size(), 2u);
+    EXPECT_EQ(keptAtScan[0], u'F');
+    EXPECT_EQ(keptAtScan[1], u'F');
+    // A folder has no letter to keep.
+    engine->KeyStoreRoot = (tmp_ / "folder").u16string();
+    EXPECT_EQ(engine->KeyStoreLetter(), 0);
 }
 
 TEST_F(KeyStoreTest, LoadKeysReadsTheLastLine) {
@@ -340,7 +451,7 @@ TEST_F(KeyStoreTest, RandomKeysAndOffsetsCoverTheirWholeRanges) {
 // ---- the first-run check ----------------------------------------------------------
 
 TEST_F(KeyStoreTest, FirstRunMakesKeysOnceAndTheMarkerGoes) {
-    const auto rootText = Root("keys");
+    auto rootText = Root("keys");
     const fs::path marker = tmp_ / "prog" / "first";
     const fs::path file = Store(tmp_ / "keys") / "chat.mx";
     WriteBytes(marker, "");
@@ -360,7 +471,7 @@ TEST_F(KeyStoreTest, FirstRunMakesKeysOnceAndTheMarkerGoes) {
 }
 
 TEST_F(KeyStoreTest, WithoutAMarkerNothingIsMade) {
-    const auto rootText = Root("keys");
+    auto rootText = Root("keys");
     EXPECT_EQ(engine_.CheckFirstRun(rootText), FirstRun::NotFirst);
     EXPECT_FALSE(fs::exists(Store(tmp_ / "keys")));
     EXPECT_EQ(engine_.FirstKey, 0);
@@ -375,24 +486,32 @@ TEST_F(KeyStoreTest, FirstRunMarkerStaysUntilTheKeysAreKept) {
     // No root anywhere: the keys serve this run, the marker the next start.
     const fs::path marker = tmp_ / "prog" / "first";
     WriteBytes(marker, "");
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage), MsgStyle::kOkOnly,
-                                   std::u16string(u"错误")));
-    EXPECT_EQ(engine_.CheckFirstRun(u""), FirstRun::KeysNotKept);
+    // The data folder is offered; the user says No.
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion), _, _))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::No));
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
+                                       (tmp_ / "prog" / "settings.ini").u16string(),
+                                   MsgStyle::kOkOnly, std::u16string(u"错误")));
+    std::u16string none;
+    EXPECT_EQ(engine_.CheckFirstRun(none), FirstRun::KeysNotKept);
     EXPECT_TRUE(fs::exists(marker));
     EXPECT_EQ(engine_.FirstKey, 5);
-    // No second message in the same run.
-    EXPECT_EQ(engine_.CheckFirstRun(u""), FirstRun::NotFirst);
+    EXPECT_FALSE(engine_.KeysStored());
+    EXPECT_TRUE(none.empty());
+    // No second question or message in the same run.
+    EXPECT_EQ(engine_.CheckFirstRun(none), FirstRun::NotFirst);
 
     // The next start, with a store, makes and keeps them.
     ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
     next.SetDraw([](int, int) { return 9; });
-    EXPECT_EQ(next.CheckFirstRun(Root("keys")), FirstRun::KeysKept);
+    std::u16string keys = Root("keys");
+    EXPECT_EQ(next.CheckFirstRun(keys), FirstRun::KeysKept);
     EXPECT_EQ(ReadBytes(Store(tmp_ / "keys") / "chat.mx"), "9UGA9\r\n");
     EXPECT_FALSE(fs::exists(marker));
 }
 
 TEST_F(KeyStoreTest, FirstRunKeepsTheKeyFileItFindsOrTriesAgainWhenItCannotReadIt) {
-    const auto rootText = Root("keys");
+    auto rootText = Root("keys");
     const fs::path file = Store(tmp_ / "keys") / "chat.mx";
     const fs::path marker = tmp_ / "prog" / "first";
     // The same stick on a second computer: its keys are the user's keys.
@@ -420,7 +539,32 @@ TEST_F(KeyStoreTest, FirstRunMarkerInTheDataFolder) {
     engine_.SetDataFolder(tmp_ / "data");
     WriteBytes(tmp_ / "prog" / "first", "");
     WriteBytes(tmp_ / "data" / "first", "");
-    EXPECT_EQ(engine_.CheckFirstRun(Root("keys")), FirstRun::KeysKept);
+    std::u16string keys = Root("keys");
+    EXPECT_EQ(engine_.CheckFirstRun(keys), FirstRun::KeysKept);
     EXPECT_FALSE(fs::exists(tmp_ / "data" / "first"));
     EXPECT_TRUE(fs::exists(tmp_ / "prog" / "first"));
+}
+
+TEST_F(KeyStoreTest, FirstRunWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
+    // The common case on a desktop: no stick, no KeyChar.
+    const fs::path data = tmp_ / "data";
+    fs::create_directories(data);
+    engine_.SetDataFolder(data);
+    WriteBytes(data / "first", "");
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion),
+                                   MsgStyle::kYesNo | MsgStyle::kQuestion, std::u16string(u"提示")))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
+    std::u16string USBNAME;
+    EXPECT_EQ(engine_.CheckFirstRun(USBNAME), FirstRun::KeysKept);
+    EXPECT_EQ(USBNAME, data.u16string());
+    EXPECT_EQ(ReadBytes(Store(data) / "chat.mx"), "5UGA6\r\n");
+    EXPECT_TRUE(engine_.KeysStored());
+    EXPECT_FALSE(fs::exists(data / "first"));
+
+    // The next start finds them through settings.ini, and asks nothing.
+    ModEncrypt next(tmp_ / "prog", messenger_, [] { return DriveMap(); });
+    next.SetDataFolder(data);
+    EXPECT_EQ(next.LoadKeys(ReadKeyChar(data)), LoadResult::Loaded);
+    EXPECT_EQ(next.FirstKey, 5);
+    EXPECT_EQ(next.SecondKey, 6);
 }

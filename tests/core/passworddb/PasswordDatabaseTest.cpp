@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/FifoGuard.h"
 #include "common/TempDir.h"
 #include "passworddb/PasswordDatabase.h"
 
@@ -79,6 +80,19 @@ TEST_F(PasswordDatabaseTest, FailedCommitRollsBackAndTheNextTryWorks) {
     EXPECT_EQ(Stored(), "b2xk");
     EXPECT_TRUE(db_.ReplacePassword("bmV3", &error)) << error;
     EXPECT_EQ(Stored(), "bmV3");
+}
+
+TEST(PasswordDatabaseFaults, ANamedPipeIsNoDatabase) {
+    // SQLite would wait on the first read of it for ever.
+    velotan::testing::TempDir temp;
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(temp.path() / "Lc_Addlist.mdb"));
+    PasswordDatabase db;
+    std::string error;
+    EXPECT_FALSE(db.Open(temp.path() / "Lc_Addlist.mdb", kDatabasePassword, &error));
+    EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_FALSE(pipes.Stop()) << "the database waited for a writer on a named pipe";
 }
 
 }  // namespace velotan::passworddb::test

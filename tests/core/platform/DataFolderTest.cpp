@@ -60,9 +60,8 @@ TEST_F(DataFolderTest, ReadOnlyProgramFolderSeedsThePerUserFolderOnce) {
     EXPECT_EQ(ReadBytes(user() / "Font.ini"), "[Font]\r\nFontName=SimSun\r\n");
     EXPECT_EQ(ReadBytes(user() / "DataBase" / "Lc_Addlist.mdb"), std::string("db\0bytes", 8));
     EXPECT_TRUE(fs::exists(user() / "first"));
-    // Shipped read-only files stay where they are; update.ini was not shipped.
+    // Shipped read-only files stay where they are.
     EXPECT_FALSE(fs::exists(user() / "symbolhandle.ini"));
-    EXPECT_FALSE(fs::exists(user() / "update.ini"));
 
     // The program uses its copies: the marker goes, the settings change.
     fs::remove(user() / "first");
@@ -145,6 +144,96 @@ TEST(UserDataFolder, FollowsTheXdgRules) {
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace velotan::platform
+
+namespace velotan::platform {
+namespace {
+
+mode_t ModeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 07777;
+}
+
+TEST_F(DataFolderTest, AMistypedProgramFolderSeedsNothingAndLeavesNoMarker) {
+    // A folder without the shipped files, as a typing error gives one.
+    const fs::path typo = temp_.path() / "opt" / "velotna";
+    fs::create_directories(typo);
+    DataFolderChoice choice = ChooseDataFolder(typo, NeverWritable, user());
+    EXPECT_TRUE(choice.perUser);
+    EXPECT_NE(choice.error.find("not a program folder"), std::string::npos) << choice.error;
+    EXPECT_FALSE(fs::exists(user()));
+
+    // The real folder still seeds everything afterwards.
+    choice = ChooseDataFolder(program(), NeverWritable, user());
+    EXPECT_TRUE(choice.error.empty()) << choice.error;
+    EXPECT_EQ(ReadBytes(user() / "DataBase" / "Lc_Addlist.mdb"), std::string("db\0bytes", 8));
+    EXPECT_TRUE(fs::exists(user() / "first"));
+}
+
+TEST_F(DataFolderTest, AMissingShippedDatabaseIsASeedingError) {
+    fs::remove(program() / "DataBase" / "Lc_Addlist.mdb");
+    const DataFolderChoice choice = ChooseDataFolder(program(), NeverWritable, user());
+    EXPECT_NE(choice.error.find("Lc_Addlist.mdb"), std::string::npos) << choice.error;
+    // No marker, no first-run marker without the database it belongs to.
+    EXPECT_FALSE(fs::exists(user() / ".seeded"));
+    EXPECT_FALSE(fs::exists(user() / "first"));
+}
+
+TEST_F(DataFolderTest, ALostDatabaseIsCopiedAgainButAUsedUpMarkerIsNot) {
+    ASSERT_TRUE(ChooseDataFolder(program(), NeverWritable, user()).error.empty());
+    fs::remove(user() / "first");  // used up by the first start
+    fs::remove(user() / "DataBase" / "Lc_Addlist.mdb");
+    const DataFolderChoice choice = ChooseDataFolder(program(), NeverWritable, user());
+    EXPECT_TRUE(choice.error.empty()) << choice.error;
+    EXPECT_EQ(ReadBytes(user() / "DataBase" / "Lc_Addlist.mdb"), std::string("db\0bytes", 8));
+    EXPECT_FALSE(fs::exists(user() / "first"));
+}
+
+TEST_F(DataFolderTest, UpdateIniIsReadFromTheProgramFolderNotCopied) {
+    // A later package may name another server; a copy would hide it for ever.
+    WriteBytes(program() / "update.ini", "[update]\r\nServer=http://old.example\r\n");
+    ASSERT_TRUE(ChooseDataFolder(program(), NeverWritable, user()).error.empty());
+    EXPECT_FALSE(fs::exists(user() / "update.ini"));
+}
+
+TEST_F(DataFolderTest, TheFolderAndTheDatabaseAreTheUsersAloneTheRestFollowsTheUmask) {
+    const mode_t old = ::umask(022);
+    const DataFolderChoice choice = ChooseDataFolder(program(), NeverWritable, user());
+    ::umask(old);
+    ASSERT_TRUE(choice.error.empty()) << choice.error;
+    EXPECT_EQ(ModeOf(user()), 0700u);
+    EXPECT_EQ(ModeOf(user() / "DataBase"), 0700u);
+    EXPECT_EQ(ModeOf(user() / "DataBase" / "Lc_Addlist.mdb"), 0600u);
+    EXPECT_EQ(ModeOf(user() / "settings.ini"), 0644u);
+    EXPECT_EQ(ModeOf(user() / "first"), 0644u);
+
+    // Folders that earlier versions made readable by all are narrowed.
+    ::chmod(user().c_str(), 0755);
+    ::chmod((user() / "DataBase" / "Lc_Addlist.mdb").c_str(), 0644);
+    ASSERT_TRUE(ChooseDataFolder(program(), NeverWritable, user()).error.empty());
+    EXPECT_EQ(ModeOf(user()), 0700u);
+    EXPECT_EQ(ModeOf(user() / "DataBase" / "Lc_Addlist.mdb"), 0600u);
+}
+
+TEST_F(DataFolderTest, AFolderTheUserDoesNotOwnIsShared) {
+    // Root's folders are a system-wide installation, even for root: one root
+    // run must not use up the marker or set the password every user copies.
+    EXPECT_FALSE(IsUsersOwnFolder("/"));
+    EXPECT_FALSE(IsUsersOwnFolder(temp_.path() / "missing"));
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(IsUsersOwnFolder(program()));
+        return;
+    }
+    EXPECT_FALSE(IsUsersOwnFolder(program()));
+    DataFolderChoice choice = ChooseDataFolder(program(), IsUsersOwnFolder, user());
+    EXPECT_TRUE(choice.perUser);
+    EXPECT_EQ(choice.folder, user());
+    // Another user's folder, which root could write, is theirs.
+    ASSERT_EQ(::chown(program().c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(IsUsersOwnFolder(program()));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <vector>
 
 #include "common/TempDir.h"
 
@@ -19,18 +21,35 @@ class SysFixture {
   public:
     explicit SysFixture(const fs::path& root) : root_(root) {}
 
-    // A disk with an optional partition; returns the MAJ:MIN to mount.
-    void Disk(const std::string& devicePath, const std::string& majMin, bool removable,
-              const std::string& partMajMin = "", int scsiType = 0) {
+    // A disk with an optional partition; `type` is the device's type
+    // attribute (a SCSI type number, or SD / MMC for a memory card).
+    // Returns the sysfs folder of the partition, or of the disk without one.
+    fs::path Disk(const std::string& devicePath, const std::string& majMin, bool removable,
+                  const std::string& partMajMin = "", const std::string& type = "0") {
         fs::path disk = root_ / "devices" / devicePath;
         WriteBytes(disk / "removable", removable ? "1\n" : "0\n");
-        WriteBytes(disk / "device" / "type", std::to_string(scsiType) + "\n");
+        WriteBytes(disk / "device" / "type", type + "\n");
         Link(majMin, disk);
-        if (!partMajMin.empty()) {
-            fs::path part = disk / (disk.filename().string() + "1");
-            WriteBytes(part / "partition", "1\n");
-            Link(partMajMin, part);
-        }
+        if (partMajMin.empty())
+            return disk;
+        // mmcblk0p1, but sdb1.
+        const std::string name = disk.filename().string();
+        fs::path part = disk / (name + (std::isdigit(name.back()) ? "p1" : "1"));
+        WriteBytes(part / "partition", "1\n");
+        Link(partMajMin, part);
+        return part;
+    }
+
+    // A device-mapper device (an opened LUKS container, an LVM volume) made
+    // of `slaves`, as the kernel shows it under /sys/devices/virtual.
+    void Mapped(const std::string& name, const std::string& majMin,
+                const std::vector<fs::path>& slaves) {
+        fs::path dev = root_ / "devices" / "virtual" / "block" / name;
+        WriteBytes(dev / "removable", "0\n");
+        fs::create_directories(dev / "slaves");
+        for (const auto& slave : slaves)
+            fs::create_symlink(slave, dev / "slaves" / slave.filename());
+        Link(majMin, dev);
     }
 
   private:
@@ -60,8 +79,9 @@ TEST(DriveMap, AssignsLettersFromDToRemovableMountsSortedByMountPoint) {
     SysFixture sys(tmp / "sys");
     sys.Disk("pci0/ata1/block/sda", "8:0", false, "8:1");              // fixed disk
     sys.Disk("pci0/usb1/1-1/host6/block/sdb", "8:16", false, "8:17");  // USB, flag 0
-    sys.Disk("pci0/mmc0/block/mmcblk0", "179:0", true, "179:1");       // card reader
-    sys.Disk("pci0/ata2/block/sr0", "11:0", true, "", 5);              // CD drive
+    // An SD card in a built-in reader: the kernel leaves removable at 0.
+    sys.Disk("pci0/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0", "179:0", false, "179:1", "SD");
+    sys.Disk("pci0/ata2/block/sr0", "11:0", true, "", "5");  // CD drive
     std::string mountinfo = MountLine(20, "8:1", "/") + MountLine(21, "0:22", "/proc") +
                             MountLine(22, "8:17", "/media/zed") +
                             MountLine(23, "179:1", "/media/alpha\\040stick") +
@@ -83,7 +103,7 @@ TEST(DriveMap, OpticalDrivesAreNoKeyStores) {
     TempDir tmp;
     SysFixture sys(tmp / "sys");
     sys.Disk("pci0/ata2/block/sr0", "11:0", true);
-    sys.Disk("pci0/ata3/block/sdx", "8:96", true, "8:97", 5);
+    sys.Disk("pci0/ata3/block/sdx", "8:96", true, "8:97", "5");
     sys.Disk("pci0/usb1/block/sdc", "8:32", true, "8:33");
     WriteBytes(tmp / "mountinfo", MountLine(1, "11:0", "/media/a-cd") +
                                       MountLine(2, "8:97", "/media/b-dvd") +
@@ -258,4 +278,98 @@ TEST(DriveMap, OnlyAsciiLettersDToZAreDriveLetters) {
     EXPECT_EQ(map.ToNative(u"\u4E48:\\mxsw"), fs::path("\xE4\xB9\x88:/mxsw"));
     // A, B and C never are, whatever a map holds.
     EXPECT_FALSE(map.DriveExists(u'A'));
+}
+
+TEST(DriveMap, SdCardsCountEmmcAndTheSystemsOwnCardDoNot) {
+    TempDir tmp;
+    SysFixture sys(tmp / "sys");
+    sys.Disk("mmc_host/mmc0/mmc0:0001/block/mmcblk0", "179:0", false, "179:1", "MMC");  // eMMC
+    sys.Disk("mmc_host/mmc1/mmc1:aaaa/block/mmcblk1", "179:8", false, "179:9", "SD");
+    // A single-board computer runs from its card: that card holds / and /boot.
+    sys.Disk("mmc_host/mmc2/mmc2:bbbb/block/mmcblk2", "179:16", false, "179:17", "SD");
+    sys.Disk("mmc_host/mmc3/mmc3:cccc/block/mmcblk3", "179:24", false, "179:25", "SD");
+    WriteBytes(tmp / "mountinfo",
+               MountLine(1, "179:1", "/media/u/emmc") + MountLine(2, "179:9", "/media/u/card") +
+                   MountLine(3, "179:17", "/") + MountLine(4, "179:25", "/boot/firmware"));
+    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid", std::nullopt);
+    ASSERT_EQ(map.Drives().size(), 1u);
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/card"));
+}
+
+TEST(DriveMap, AnOpenedEncryptedStickCountsThroughTheDiskUnderIt) {
+    TempDir tmp;
+    SysFixture sys(tmp / "sys");
+    const fs::path stick = sys.Disk("pci0/usb2/2-1/host7/block/sdb", "8:16", false, "8:17");
+    const fs::path internal = sys.Disk("pci0/ata1/block/sda", "8:0", false, "8:2");
+    sys.Mapped("dm-0", "254:0", {stick});     // LUKS on the stick
+    sys.Mapped("dm-1", "254:1", {internal});  // LVM on the internal disk
+    sys.Mapped("dm-2", "254:2", {tmp / "sys" / "devices" / "virtual" / "block" / "dm-0"});
+    Uuid(tmp / "by-uuid", "LUKS-INNER", "dm-0");
+    WriteBytes(tmp / "mountinfo", MountLine(1, "254:1", "/") +
+                                      MountLine(2, "254:0", "/media/u/secret") +
+                                      MountLine(3, "254:2", "/media/u/stacked"));
+    DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid", std::nullopt);
+    ASSERT_EQ(map.Drives().size(), 2u);
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/secret"));
+    EXPECT_EQ(map.MountPoint(u'E'), fs::path("/media/u/stacked"));
+}
+
+namespace {
+
+// All 23 letters handed out to media that are away now, remembered in the
+// order they were last seen.
+class AllLettersHandedOut : public StableLetters {
+  protected:
+    void Remember(const std::string& order) {
+        std::string file;
+        for (char c : order)
+            file += std::string(1, c) + "=gone-" + c + "\n";
+        WriteBytes(LetterFile(), file);
+    }
+    static std::string AllExcept(const std::string& first) {
+        std::string rest = first;
+        for (char c = 'D'; c <= 'Z'; ++c) {
+            if (first.find(c) == std::string::npos)
+                rest += c;
+        }
+        return rest;
+    }
+};
+
+}  // namespace
+
+TEST_F(AllLettersHandedOut, ANewMediumTakesTheLetterSeenLeastRecently) {
+    // G was seen longest ago, though D is the lowest letter.
+    Remember(AllExcept("G"));
+    DriveMap map = Scan(first_);
+    EXPECT_EQ(map.MountPoint(u'G'), fs::path("/media/u/first"));
+    EXPECT_FALSE(map.DriveExists(u'D'));
+    // Seen now, G goes to the end of the order; D is now the oldest.
+    const std::string file = velotan::testing::ReadBytes(LetterFile());
+    EXPECT_EQ(file.substr(0, 9), "D=gone-D\n");
+    EXPECT_EQ(file.substr(file.size() - 12), "G=AAAA-0001\n");
+}
+
+TEST_F(AllLettersHandedOut, TheKeySticksLetterIsNeverGivenAway) {
+    // E, the key stick's letter, was seen longest ago, then K.
+    Remember(AllExcept("EK"));
+    WriteBytes(tmp_ / "mountinfo", first_);
+    DriveMap map =
+        DriveMap::Scan(tmp_ / "mountinfo", tmp_ / "sys", tmp_ / "by-uuid", LetterFile(), u'e');
+    EXPECT_EQ(map.MountPoint(u'K'), fs::path("/media/u/first"));
+    EXPECT_FALSE(map.DriveExists(u'E'));
+    EXPECT_NE(velotan::testing::ReadBytes(LetterFile()).find("E=gone-E\n"), std::string::npos);
+}
+
+TEST_F(StableLetters, AFailedWriteOfTheLettersIsReported) {
+    // Something that is no folder stands where the state folder belongs.
+    WriteBytes(tmp_ / "state", "a file");
+    DriveMap map = Scan(first_);
+    EXPECT_EQ(map.MountPoint(u'D'), fs::path("/media/u/first"));
+    EXPECT_NE(map.LetterFileError().find(LetterFile().string()), std::string::npos)
+        << map.LetterFileError();
+    // Nothing to remember, nothing to report.
+    DriveMap none =
+        DriveMap::Scan(tmp_ / "mountinfo", tmp_ / "sys", tmp_ / "by-uuid", std::nullopt);
+    EXPECT_TRUE(none.LetterFileError().empty());
 }

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FifoGuard.h"
 #include "common/TempDir.h"
 #include "common/WriteDenial.h"
 #include "platform/AnsiTextFile.h"
+#include "platform/DataFolder.h"
+#include "platform/DriveMap.h"
 
 using namespace velotan::platform;
+using velotan::testing::FifoGuard;
 using velotan::testing::HasLeftovers;
 using velotan::testing::kReadOnlyStopsNothing;
 using velotan::testing::ReadBytes;
@@ -58,4 +62,33 @@ TEST(WriterFaults, DiskFullDuringTheWriteKeepsTheOldFile) {
     // The same write without the limit goes through: the limit made the fault.
     ASSERT_TRUE(WriteFileAtomic(file, big, 0600));
     EXPECT_EQ(ReadBytes(file), big);
+}
+
+TEST(ReaderFaults, ANamedPipeIsReadAsNoFileWithoutWaiting) {
+    TempDir tmp;
+    FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(tmp / "Font.ini"));
+    std::string error;
+    EXPECT_FALSE(ReadFileBytes(tmp / "Font.ini", &error));
+    EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+    EXPECT_FALSE(ReadAnsiLines(tmp / "Font.ini", &error));
+
+    // The drive letters remembered: a pipe is no memory.
+    const auto letters = tmp / "state" / "drive-letters";
+    ASSERT_TRUE(pipes.Add(letters));
+    WriteBytes(tmp / "mountinfo", "");
+    const DriveMap map = DriveMap::Scan(tmp / "mountinfo", tmp / "sys", tmp / "by-uuid", letters);
+    EXPECT_TRUE(map.Drives().empty());
+
+    // A shipped database that is a pipe makes no program folder: nothing is
+    // seeded from it, and the seeding does not wait for it either.
+    const auto program = tmp / "program";
+    WriteBytes(program / "symbolhandle.ini", "[symbol]\r\n");
+    ASSERT_TRUE(pipes.Add(program / DatabasePath()));
+    const DataFolderChoice choice = ChooseDataFolder(
+        program, [](const std::filesystem::path&) { return false; }, tmp / "user");
+    EXPECT_FALSE(choice.error.empty());
+    EXPECT_FALSE(std::filesystem::exists(tmp / "user"));
+
+    EXPECT_FALSE(pipes.Stop()) << "a reader waited for a writer on a named pipe";
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/FifoGuard.h"
 #include "common/TempDir.h"
 #include "update/UpdateServer.h"
 
@@ -88,6 +89,18 @@ TEST(UpdateServerTest, ReadsTheBaseUrlFromUpdateIni) {
 
     velotan::testing::WriteBytes(data / "update.ini", "[update]\r\nServer=\r\n");
     EXPECT_EQ(ReadUpdateServer(data.path(), program.path()), "");
+}
+
+TEST(UpdateServerTest, ANamedPipeInTheDataFolderIsNoFileOfTheUsers) {
+    velotan::testing::TempDir data;
+    velotan::testing::TempDir program;
+    velotan::testing::WriteBytes(program / "update.ini",
+                                 "[update]\r\nServer=https://shipped.example\r\n");
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(data / "update.ini"));
+    // As without a file of the user's: the shipped server, and no wait.
+    EXPECT_EQ(ReadUpdateServer(data.path(), program.path()), "https://shipped.example");
+    EXPECT_FALSE(pipes.Stop()) << "a reader waited for a writer on a named pipe";
 }
 
 TEST(UpdateServerTest, ShippedFileNamesAnHttpsServer) {

@@ -40,6 +40,16 @@ QString QPath(const fs::path& path) {
 
 void AppFixture::SetUp() {
     QtApp();
+    // Whatever a test starts (the program's own code, velotan-cli) keeps its
+    // per-user files and drive letters in the test's folder, never in the
+    // home folder of whoever runs the tests.
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        const char* value = std::getenv(name);
+        savedEnvironment_.emplace_back(name,
+                                       value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    ::setenv("XDG_DATA_HOME", (temp_.path() / "xdg-data").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (temp_.path() / "xdg-state").c_str(), 1);
     fs::create_directories(Folder());
     std::string error;
     ASSERT_TRUE(
@@ -51,6 +61,13 @@ void AppFixture::SetUp() {
 void AppFixture::TearDown() {
     app_.reset();
     ProcessEvents();
+    for (const auto& [name, value] : savedEnvironment_) {
+        if (value)
+            ::setenv(name.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(name.c_str());
+    }
+    savedEnvironment_.clear();
 }
 
 fs::path AppFixture::DatabaseFile() const {

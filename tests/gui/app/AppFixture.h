@@ -9,7 +9,10 @@
 #include <QWidget>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ScriptedDialogs.h"
 #include "app/App.h"
@@ -59,6 +62,9 @@ class AppFixture : public ::testing::Test {
     TempFolder temp_;
     ScriptedDialogs dialogs_;
     std::unique_ptr<App> app_;
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnvironment_;
 };
 
 }  // namespace velotan::app::test

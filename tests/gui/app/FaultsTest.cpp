@@ -20,6 +20,7 @@
 #include "app/Form1.h"
 #include "app/TextBox.h"
 #include "cipher/DocumentFiles.h"
+#include "common/FifoGuard.h"
 #include "common/WriteDenial.h"
 #include "encoding/Class1.h"
 #include "passworddb/PasswordDatabase.h"
@@ -357,6 +358,50 @@ TEST_F(AppFaults, GarbageSettingsIniMeansNoKeyStore) {
     Click(main_, "cmdEncrypt");
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(dialogs_.Messages()[0].text, QString::fromUtf16(kNoKeysMessage));
+}
+
+TEST_F(AppFaults, NamedPipesInPlaceOfTheProgramsFilesAreNoFiles) {
+    // Each is met as if it were missing, and at once: opening a named pipe
+    // for reading would otherwise wait for a writer for ever.
+    velotan::testing::FifoGuard pipes;
+    fs::remove(Folder() / "symbolhandle.ini");
+    for (const char* name : {"Main.skn", "Font.ini", "settings.ini", "symbolhandle.ini", "first"})
+        ASSERT_TRUE(pipes.Add(Folder() / name)) << name;
+    OpenMain();
+    ASSERT_NE(main_, nullptr);
+    // No key store, no first start, the designed font, no message.
+    EXPECT_TRUE(app_->MainState().USBNAME.empty());
+    EXPECT_EQ(app_->Cipher().FirstKey, 0);
+    EXPECT_EQ(main_->txtText1->font().family(), QFont(main_->font()).family());
+    EXPECT_TRUE(dialogs_.asked.empty());
+
+    // A document that is a pipe is refused like an unreadable one.
+    app_->Cipher().FirstKey = 3;
+    app_->Cipher().SecondKey = 4;
+    SetMainState();
+    ASSERT_TRUE(pipes.Add(temp_.path() / "pipe.mxe"));
+    WriteBytes(temp_.path() / "pipe.mxr", "~UGA~\r\n");
+    dialogs_.fileAnswers = {QPath(temp_.path() / "pipe.mxe")};
+    Click(main_, "cmdLoad");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_TRUE(dialogs_.Messages()[0].text.startsWith(QStringLiteral("无法读取加密文档：")));
+    EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("is not a regular file")));
+    ExpectMainStateKept();
+
+    // The password database: the message of a missing one, and the end.
+    app_.reset();
+    ProcessEvents();
+    dialogs_.asked.clear();
+    fs::remove(DatabaseFile());
+    ASSERT_TRUE(pipes.Add(DatabaseFile()));
+    login_ = MakeApp().StartLogin();
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(
+        dialogs_.Messages()[0].text,
+        QStringLiteral("无法连接到数据库，可能数据库已损坏！请重新安装本程序后恢复备份的数据。"));
+    EXPECT_TRUE(app_->Ended());
+
+    EXPECT_FALSE(pipes.Stop()) << "the program waited for a writer on a named pipe";
 }
 
 // --- Documents ------------------------------------------------------------

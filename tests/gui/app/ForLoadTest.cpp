@@ -151,20 +151,28 @@ TEST_F(ForLoadTest, FirstPasswordLeavesOneHashedRowAndEndsTheProgram) {
     EXPECT_FALSE(Find<QLineEdit>(window_, "TextPass_2")->isHidden());
     EXPECT_FALSE(settings.isEnabled());
 
-    // Trimmed comparison; the untrimmed first box is what is stored.
+    // The boxes are compared as they will be stored: "abc " confirmed by
+    // "abc" would store a password that the next login with "abc" misses.
     Type(1, QStringLiteral("abc "));
     Type(2, QStringLiteral("abc"));
+    ClickYes();
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("新口令两次输入不一致，请重新输入！"));
+    EXPECT_FALSE(app_->Ended());
+    EXPECT_EQ(RowCount(), 3);
+
+    Type(2, QStringLiteral("abc "));
     ClickYes();
     ProcessEvents();
 
     EXPECT_EQ(RowCount(), 1);
     EXPECT_TRUE(HashOf(StoredValue(), u"abc "));
     const auto messages = dialogs_.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text,
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text,
               QStringLiteral("口令已更改，新口令在下一次登录时生效！现将关闭程序以生效。"));
-    EXPECT_EQ(messages[0].title, QStringLiteral("信息"));
-    EXPECT_EQ(messages[0].style,
+    EXPECT_EQ(messages[1].title, QStringLiteral("信息"));
+    EXPECT_EQ(messages[1].style,
               MsgStyle::kOkOnly | MsgStyle::kInformation | MsgStyle::kSystemModal);
     EXPECT_TRUE(app_->Ended());
     EXPECT_EQ(app_->ExitCode(), 0);
@@ -189,14 +197,21 @@ TEST_F(ForLoadTest, PasswordChangeUpdatesTheRowAndTheNextLoginNeedsIt) {
     EXPECT_EQ(StoredValue(), Encoded(u"old"));
     EXPECT_TRUE(window_->isVisible());
 
+    // Blanks count: they are stored.
     Type(1, QStringLiteral("new "));
     Type(2, QStringLiteral(" new"));
+    ClickYes();
+    ASSERT_EQ(dialogs_.Messages().size(), 2u);
+    EXPECT_EQ(dialogs_.Messages()[1].text, QStringLiteral("新口令两次输入不一致，请重新输入！"));
+    EXPECT_EQ(StoredValue(), Encoded(u"old"));
+
+    Type(2, QStringLiteral("new "));
     ClickYes();
     ProcessEvents();
     EXPECT_EQ(RowCount(), 1);
     EXPECT_TRUE(HashOf(StoredValue(), u"new "));
-    ASSERT_EQ(dialogs_.Messages().size(), 2u);
-    EXPECT_EQ(dialogs_.Messages()[1].text,
+    ASSERT_EQ(dialogs_.Messages().size(), 3u);
+    EXPECT_EQ(dialogs_.Messages()[2].text,
               QStringLiteral("口令已更改，新口令在下一次登录时生效！"));
     EXPECT_FALSE(app_->Ended());
     EXPECT_TRUE(window_.isNull() || !window_->isVisible());
@@ -390,6 +405,46 @@ TEST_F(ForLoadTest, FailedUpgradeStillLogsInAndKeepsTheOldEntryWorking) {
     ProcessEvents();
     EXPECT_NE(app_->MainWindow(), nullptr);
     EXPECT_TRUE(HashOf(StoredValue(), u"Abc"));
+}
+
+TEST_F(ForLoadTest, AProgramFolderWithASemicolonInItsPathWorks) {
+    // A connection string would have cut the path at the ";".
+    const fs::path folder = temp_.path() / "apps" / "velotan;2";
+    fs::create_directories(folder / "DataBase");
+    fs::copy_file(DatabaseFile(), passworddb::DatabaseFile(folder));
+    fs::copy_file(Folder() / "symbolhandle.ini", folder / "symbolhandle.ini");
+    fs::remove(DatabaseFile());  // only the folder with the ";" has one
+    auto start = [&] {
+        app_ = std::make_unique<App>(folder, dialogs_, [] { return platform::DriveMap(); });
+        app_->SetUrlOpener([](const std::string&) { return true; });
+    };
+
+    // The first password is written there...
+    start();
+    QWidget settings;
+    window_ = app_->OpenPasswordSetting(&settings);
+    ASSERT_NE(window_, nullptr);
+    Type(1, QStringLiteral("semi;colon"));
+    Type(2, QStringLiteral("semi;colon"));
+    ClickYes();
+    ProcessEvents();
+    ASSERT_TRUE(app_->Ended());
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("信息"));
+
+    // ...and read back at the next start.
+    app_.reset();
+    ProcessEvents();
+    dialogs_.asked.clear();
+    start();
+    window_ = app_->StartLogin();
+    ASSERT_NE(window_, nullptr);
+    Type(0, QStringLiteral("semi;colon"));
+    ClickYes();
+    ProcessEvents();
+    EXPECT_TRUE(dialogs_.asked.empty());
+    EXPECT_NE(app_->MainWindow(), nullptr);
+    EXPECT_FALSE(fs::exists(DatabaseFile()));
 }
 
 }  // namespace

@@ -221,8 +221,9 @@ TEST_F(Form1Test, EncryptRefusesWithoutKeysAndForOverlongText) {
     EXPECT_EQ(Editor()->Text(), QStringLiteral("hello"));
     EXPECT_TRUE(app_->Cipher().ResultText.empty());
 
-    app_->Cipher().FirstKey = 3;
-    app_->Cipher().SecondKey = 4;
+    // Keys from a key file, as a stick plugged in later gives them.
+    WriteKeyFile("3UGA4");
+    ASSERT_EQ(app_->Cipher().LoadKeys(QPath(Store()).toStdU16String()), cipher::LoadResult::Loaded);
     // With the sentinel this is one element too many for the format.
     const QString tooLong(32767, u'a');
     Editor()->SetText(tooLong);
@@ -318,6 +319,145 @@ TEST_F(Form1Test, FirstRunKeysGoToTheConfiguredStore) {
     EXPECT_TRUE(window_.isNull());
     Open();
     EXPECT_EQ(ReadBytes(KeyFile()), keyLine);
+}
+
+TEST_F(Form1Test, FirstStartWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
+    // No stick, no KeyChar: the common case on a desktop.
+    WriteBytes(Folder() / "first", "");
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
+    Open();
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    const Asked question = dialogs_.Messages()[0];
+    EXPECT_EQ(
+        question.text,
+        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？"));
+    EXPECT_EQ(question.title, QStringLiteral("提示"));
+    // Yes and No, Yes the default (the first button of the set).
+    EXPECT_EQ(question.style & platform::kButtonMask, MsgStyle::kYesNo);
+    EXPECT_EQ(question.style & platform::kIconMask, MsgStyle::kQuestion);
+
+    EXPECT_EQ(ReadBytes(Folder() / "settings.ini"),
+              "[set]\r\nKeyChar=" + Folder().string() + "\r\n");
+    const fs::path keyFile = Folder() / "mxsw" / "encrypt" / "chat.mx";
+    ASSERT_TRUE(fs::exists(keyFile));
+    EXPECT_EQ(fs::status(keyFile).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(fs::exists(Folder() / "first"));
+    EXPECT_TRUE(app_->Cipher().KeysStored());
+    EXPECT_EQ(State().USBNAME, Folder().u16string());
+
+    // Encrypt, save, start again, load: the mood comes back.
+    const QString mood = QStringLiteral("今天下雨，心情还好。");
+    Editor()->SetText(mood);
+    Click("cmdEncrypt");
+    const fs::path document = temp_.path() / "mood.mxe";
+    dialogs_.fileAnswers = {QPath(document)};
+    Click("cmdSave");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    app_.reset();
+    ProcessEvents();
+    Open();
+    EXPECT_EQ(dialogs_.Messages().size(), 1u);  // nothing asked at the next start
+    dialogs_.fileAnswers = {QPath(document)};
+    Click("cmdLoad");
+    EXPECT_EQ(Editor()->Text(), mood);
+}
+
+TEST_F(Form1Test, KeysKeptNowhereNeitherEncryptNorSave) {
+    WriteBytes(Folder() / "first", "");
+    dialogs_.msgAnswers = {platform::MsgResult::No};
+    Open();
+    // No: the keys serve this run only, and the message names the real
+    // settings.ini on its second line.
+    ASSERT_EQ(dialogs_.Messages().size(), 2u);
+    EXPECT_EQ(
+        dialogs_.Messages()[1].text,
+        QStringLiteral("路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项\r\n") +
+            QPath(Folder() / "settings.ini"));
+    EXPECT_TRUE(fs::exists(Folder() / "first"));
+    EXPECT_FALSE(fs::exists(Folder() / "settings.ini"));
+    ASSERT_NE(app_->Cipher().FirstKey, 0);
+
+    const QString howTo = QStringLiteral(
+        "\r\n请插入U盘等可移动磁盘，然后在“多项设置”中点“生成随机密钥”；"
+        "或在“多项设置”中用“给密钥挪地”指定存放密钥的文件夹，然后重新启动本程序。");
+    Editor()->SetText(QStringLiteral("hello"));
+    Click("cmdEncrypt");
+    ASSERT_EQ(dialogs_.Messages().size(), 3u);
+    EXPECT_EQ(dialogs_.Messages()[2].text,
+              QStringLiteral("当前的密钥没有保存在任何地方，程序关闭后就会丢失，"
+                             "用它加密的文本将永远无法解密，因此不能加密或保存。") +
+                  howTo);
+    EXPECT_EQ(dialogs_.Messages()[2].title, QStringLiteral("错误"));
+    EXPECT_TRUE(app_->Cipher().ResultText.empty());
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("hello"));
+
+    // A cipher text made while the keys were kept is not saved once the
+    // keys in force are kept nowhere.
+    WriteKeyFile("3UGA4");
+    ASSERT_EQ(app_->Cipher().LoadKeys(QPath(Store()).toStdU16String()), cipher::LoadResult::Loaded);
+    Click("cmdEncrypt");
+    ASSERT_FALSE(app_->Cipher().ResultText.empty());
+    app_->Cipher().KeyStoreRoot.clear();
+    ASSERT_FALSE(app_->Cipher().BuildKeys(u""));
+    dialogs_.asked.clear();
+    Click("cmdSave");
+    ASSERT_EQ(dialogs_.asked.size(), 1u);  // no save dialog
+    EXPECT_TRUE(dialogs_.asked[0].text.startsWith(QStringLiteral("当前的密钥没有保存在任何地方")));
+}
+
+TEST_F(Form1Test, LoadingWithoutKeysIsRefused) {
+    Open();
+    ASSERT_EQ(app_->Cipher().FirstKey, 0);
+    Editor()->SetText(QStringLiteral("typed"));
+    Click("cmdLoad");
+    ASSERT_EQ(dialogs_.asked.size(), 1u);  // no open dialog
+    EXPECT_EQ(dialogs_.asked[0].text,
+              QStringLiteral("尚未生成或导入密钥，无法解密文档！\r\n"
+                             "请插入U盘等可移动磁盘，然后在“多项设置”中点“生成随机密钥”；"
+                             "或在“多项设置”中用“给密钥挪地”指定存放密钥的文件夹，"
+                             "然后重新启动本程序。"));
+    EXPECT_EQ(dialogs_.asked[0].title, QStringLiteral("错误"));
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("typed"));
+}
+
+TEST_F(Form1Test, CharactersTheCodePageCannotCarryAreEncryptedOnlyOnYes) {
+    WriteKeyFile("12UGA7");
+    Open();
+    Editor()->SetText(QStringLiteral("开心😀，再开心😀"));
+    dialogs_.msgAnswers = {platform::MsgResult::No};
+    Click("cmdEncrypt");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    const Asked question = dialogs_.Messages()[0];
+    EXPECT_EQ(question.text, QStringLiteral("文本中有本程序无法加密的字符：\r\n😀\r\n"
+                                            "加密后它们将变成“?”，收到的人看不到它们。\r\n"
+                                            "是否继续加密？"));
+    EXPECT_EQ(question.style & platform::kButtonMask, MsgStyle::kYesNo);
+    EXPECT_EQ(question.title, QStringLiteral("请确认！"));
+    // No changes nothing.
+    EXPECT_TRUE(app_->Cipher().ResultText.empty());
+    EXPECT_TRUE(State().ArticleContent.empty());
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("开心😀，再开心😀"));
+
+    // At most ten are listed, then "等".
+    QString many = QStringLiteral("€");
+    for (char16_t c = 0xAC00; c < 0xAC00 + 11; ++c)
+        many += QChar(c);
+    Editor()->SetText(many);
+    Click("cmdEncrypt");
+    ASSERT_EQ(dialogs_.Messages().size(), 2u);
+    EXPECT_TRUE(
+        dialogs_.Messages()[1].text.contains(QStringLiteral("€ 가 각 갂 갃 간 갅 갆 갇 갈 等\r\n")))
+        << dialogs_.Messages()[1].text.toStdString();
+
+    // Yes encrypts, each unit of the emoji as "?".
+    Editor()->SetText(QStringLiteral("开心😀"));
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
+    Click("cmdEncrypt");
+    ASSERT_FALSE(app_->Cipher().ResultText.empty());
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("开心😀"));
+    app_->Cipher().DecryptText(app_->Cipher().ResultText, app_->Cipher().CodeTable);
+    EXPECT_EQ(app_->Cipher().ResultText, u"开心??");
 }
 
 TEST_F(Form1Test, KeyStoreRootSurvivesAnEmptiedKeyChar) {

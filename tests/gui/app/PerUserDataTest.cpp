@@ -1,6 +1,8 @@
 // The program's own files when the program folder can be written (a copied,
 // portable folder) and when it cannot (a folder installed for every user).
 
+#include <sys/stat.h>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -35,7 +37,7 @@ class PerUserDataTest : public AppFixture {
                    "FontItalic=False\r\nFontColor=255\r\n");
     }
 
-    App& Start(const platform::WritableProbe& writable) {
+    App& Start(const platform::FolderProbe& writable) {
         choice_ = platform::ChooseDataFolder(Folder(), writable, UserFolder());
         app_ = std::make_unique<App>(
             Folder(), dialogs_, [] { return platform::DriveMap(); }, choice_.folder);
@@ -118,6 +120,41 @@ TEST_F(PerUserDataTest, ReadOnlyFolderWorksFromTheSeededUserFolder) {
     ASSERT_NE(LogIn(QStringLiteral("mine")), nullptr);
     EXPECT_FALSE(fs::exists(UserFolder() / "first"));
     EXPECT_EQ(ReadBytes(KeyFile()), keyLine);
+}
+
+TEST_F(PerUserDataTest, SharedInstallWithoutAStickKeepsTheKeysInTheUsersOwnFolder) {
+    // Installed for every user, no stick, no KeyChar: the first start.
+    WriteBytes(Folder() / "first", "");
+    WriteBytes(Folder() / platform::kSharedInstallMarker, "");
+    const mode_t old = ::umask(022);
+    Start(platform::IsUsersOwnFolder);
+    ::umask(old);
+    ASSERT_TRUE(choice_.error.empty()) << choice_.error;
+    ASSERT_EQ(app_->DataFolder(), UserFolder());
+    auto mode = [](const fs::path& path) {
+        return fs::status(path).permissions() & fs::perms::all;
+    };
+    const fs::perms userOnly = fs::perms::owner_all;
+    const fs::perms userReadWrite = fs::perms::owner_read | fs::perms::owner_write;
+    EXPECT_EQ(mode(UserFolder()), userOnly);
+    EXPECT_EQ(mode(UserFolder() / "DataBase" / "Lc_Addlist.mdb"), userReadWrite);
+
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
+    ASSERT_NE(LogIn(QString()), nullptr);
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(
+        dialogs_.Messages()[0].text,
+        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？"));
+    const fs::path keyFile = UserFolder() / "mxsw" / "encrypt" / "chat.mx";
+    ASSERT_TRUE(fs::exists(keyFile));
+    EXPECT_EQ(mode(keyFile), userReadWrite);
+    EXPECT_EQ(ReadBytes(UserFolder() / "settings.ini"),
+              "[set]\r\nKeyChar=" + UserFolder().string() + "\r\n");
+    EXPECT_FALSE(fs::exists(UserFolder() / "first"));
+    // The shipped folder is as it was.
+    EXPECT_TRUE(fs::exists(Folder() / "first"));
+    EXPECT_FALSE(fs::exists(Folder() / "settings.ini"));
+    EXPECT_FALSE(fs::exists(Folder() / "mxsw"));
 }
 
 }  // namespace

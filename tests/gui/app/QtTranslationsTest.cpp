@@ -13,6 +13,7 @@
 
 #include "AppFixture.h"
 #include "app/QtTranslations.h"
+#include "common/FifoGuard.h"
 
 namespace velotan::app::test {
 namespace {
@@ -80,6 +81,18 @@ TEST_F(QtTranslationsTest, MissingTranslationLeavesQtInEnglish) {
                    kQtTranslationFile);
     EXPECT_EQ(found != nullptr, inQtFolder);
     translator_ = found;
+}
+
+TEST_F(QtTranslationsTest, ANamedPipeInPlaceOfTheTranslationIsNoTranslation) {
+    // As without the file: Qt's own folder, and no wait for a writer.
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(temp_.path() / kTranslationFolder / kQtTranslationFile));
+    translator_ = LoadQtTranslations(temp_.path());
+    if (translator_) {
+        EXPECT_NE(fs::path(translator_->filePath().toStdString()),
+                  temp_.path() / kTranslationFolder / kQtTranslationFile);
+    }
+    EXPECT_FALSE(pipes.Stop()) << "the translation waited for a writer on a named pipe";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "Version.h"
 #include "WindowsFixture.h"
 #include "app/Twips.h"
+#include "common/FifoGuard.h"
 #include "encoding/Cp936.h"
 #include "windows/frmAbout.h"
 
@@ -166,6 +167,20 @@ TEST_F(FrmAboutTest, AMissingOrEmptyFileLeavesItsLabelBlank) {
         EXPECT_EQ(algorithm, QString());
     }
     EXPECT_TRUE(dialogs_.asked.empty());
+}
+
+TEST_F(FrmAboutTest, NamedPipesInPlaceOfTheFilesLeaveTheLabelsBlank) {
+    // As missing files, and at once: the window never waits for a writer.
+    velotan::testing::FifoGuard pipes;
+    ASSERT_TRUE(pipes.Add(Folder() / "controlsinfo.txt"));
+    ASSERT_TRUE(pipes.Add(Folder() / "algorithm.txt"));
+    ASSERT_TRUE(Open());
+    for (const auto& [controls, algorithm] : Run(3)) {
+        EXPECT_EQ(controls, QString());
+        EXPECT_EQ(algorithm, QString());
+    }
+    EXPECT_TRUE(dialogs_.asked.empty());
+    EXPECT_FALSE(pipes.Stop()) << "the about box waited for a writer on a named pipe";
 }
 
 TEST_F(FrmAboutTest, EachOpeningReadsTheFilesAnew) {

@@ -47,6 +47,13 @@ class RegistryFile {
         if (!file.exists()) {
             return true;
         }
+        // Opening a named pipe would wait for a writer for ever.
+        if (!QFileInfo(path).isFile()) {
+            if (error) {
+                *error = QStringLiteral("%1: not a regular file").arg(path);
+            }
+            return false;
+        }
         if (!file.open(QIODevice::ReadOnly)) {
             if (error) {
                 *error = file.errorString();
