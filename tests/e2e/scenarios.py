@@ -17,6 +17,7 @@ from case import read_cp936, write_cp936
 MAIN_TITLE = "青岚心情加密器 - Powered By Orvan From Mirelsoftware."
 SAVE_TITLE = "保存加密文件 - " + MAIN_TITLE
 OK = "确定"
+CONTROL_MASK = 1 << 2
 # A mood with Chinese punctuation, which travels through the cipher as
 # placeholders, and a line break.
 MOOD = "今天，心情很好！\n明天：继续努力。"
@@ -268,6 +269,53 @@ def share(case):
     assert url.startswith(SINA_SHARE), url
     assert urllib.parse.unquote(url[len(SINA_SHARE):]) == share_text, url
     assert program.has_window("frame", "分享心情"), "the share window closed"
+
+
+@scenario
+def share_qr_code(case):
+    """The share window's QR code saved as a picture that a real reader
+    decodes to the share text; 复制, then pasting the whole post into the
+    decode window's cipher box, splits it and decodes it back."""
+    picture = os.path.join(case.folder("pictures"), "心情.png")
+    _, program = start(case)
+    main = log_in(program)
+    ui.set_text(editor_of(main), MOOD)
+    ui.press(ui.find(main, "button", "加密文档(E)"))
+    ui.press(ui.find(main, "button", "分享心情(F)"))
+    window = program.window("frame", "分享心情")
+    shown = ui.find(window, "text", "这是您即将要分享的心情：")
+    share_text = ui.wait_until(lambda: ui.text_of(shown), "the share text")
+
+    ui.press(ui.find(window, "button", "保存二维码"))
+    choose_file(program, None, picture, "保存")
+    wait_for_file(picture, "the QR code picture")
+    read = subprocess.run(["zbarimg", "--nodbus", "--raw", "-q", picture],
+                          capture_output=True, check=True).stdout.decode("utf-8")
+    assert read.rstrip("\n") == share_text, (read, share_text)
+
+    ui.press(ui.find(window, "button", "复制"))
+    ui.find(window, "label", "已复制到剪贴板")
+    ui.press(ui.find(window, "button", "返 回"))
+    program.no_window("frame", "分享心情")
+
+    # The reader's side, with the user's own keys: the post goes in whole.
+    first, second = case.keys_on_disk()
+    ui.wait_until(lambda: program.has_window("frame", MAIN_TITLE), "the main window")
+    ui.set_text(editor_of(main), "")
+    ui.press(ui.find(main, "button", "解码他人文件"))
+    decode = program.window("frame", "解码他人文件")
+    cipher_box = ui.find(decode, "text", "输入密文：")
+    ui.activate(decode)
+    ui.focus(cipher_box)
+    ui.key(ord("v"), CONTROL_MASK)
+    table_box = ui.find(decode, "text", "输入随机码表：")
+    ui.wait_until(lambda: ui.text_of(table_box) != "", "the code table split off the post")
+    assert share_text == "心情：" + ui.text_of(cipher_box) + "解密钥匙：" + ui.text_of(table_box)
+    ui.set_text(ui.find(decode, "password", "输入一次密钥："), str(first))
+    ui.set_text(ui.find(decode, "password", "输入二次密钥："), str(second))
+    ui.press(ui.find(decode, "button", "解 码"))
+    answer_message(program, "完成", "解码操作完成！")
+    ui.wait_until(lambda: shown_text(editor_of(main)) == MOOD, "the decoded mood in the editor")
 
 
 # --- 6. about ------------------------------------------------------------------------------
