@@ -14,6 +14,8 @@
 #include <memory>
 #include <random>
 
+#include "platform/AnsiTextFile.h"
+
 namespace velotan::update {
 
 namespace fs = std::filesystem;
@@ -197,7 +199,9 @@ class StagedFile {
             return false;
         }
         tmp_.clear();
-        return true;
+        // Until the folder is synced the new name may still be lost.
+        const fs::path folder = target_.parent_path();
+        return platform::SyncFolder(folder.empty() ? fs::path(".") : folder, &error);
     }
 
     void Discard() {

@@ -1,5 +1,7 @@
 #include "update/Cls_DownLoad.h"
 
+#include "platform/AnsiTextFile.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -445,6 +447,28 @@ TEST_F(DownloadTest, UnwritableLocalFolderEndsWithAnError) {
     EXPECT_THAT(cdf_.LastResult().error, ::testing::HasSubstr("notafolder"));
     EXPECT_EQ(ReadBytes(dir_ / "notafolder"), "x");
     EXPECT_THAT(FolderEntries(dir_.path()), ElementsAre("notafolder"));
+}
+
+TEST_F(DownloadTest, TheNewNameIsSyncedAndAFailedSyncIsNoSuccess) {
+    server_.ServeBytes("/f", Body(700));
+    server_.Start();
+    std::vector<std::filesystem::path> synced;
+    platform::SetFolderSyncProbe([&](const std::filesystem::path& folder) {
+        synced.push_back(folder);
+        return true;
+    });
+    EXPECT_EQ(cdf_.DLFile(server_.Url("/f"), Local(), 5000), 700);
+    EXPECT_EQ(cdf_.LastResult().outcome, DownloadOutcome::Complete);
+    EXPECT_THAT(synced, ElementsAre(Local().parent_path()));
+
+    // A stick pulled out before the folder reached it: the download may be
+    // lost, so it is not reported as saved.
+    platform::SetFolderSyncProbe([](const std::filesystem::path&) { return false; });
+    cdf_.DLFile(server_.Url("/f"), Local(), 5000);
+    platform::SetFolderSyncProbe({});
+    EXPECT_EQ(cdf_.LastResult().outcome, DownloadOutcome::LocalFileError);
+    EXPECT_FALSE(cdf_.LastResult().replaced);
+    EXPECT_THAT(cdf_.LastResult().error, ::testing::HasSubstr("cannot sync the folder"));
 }
 
 TEST_F(DownloadTest, LocalPathThatIsAFolderKeepsTheFolder) {
