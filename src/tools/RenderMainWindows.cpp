@@ -31,46 +31,42 @@ namespace passworddb = velotan::passworddb;
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    const std::optional<QDir> outFolder =
-        velotan::app::render::OutputFolder(argc, argv, "velotan-app-screens");
-    if (!outFolder)
-        return 2;
-    const QDir& out = *outFolder;
+    return velotan::app::render::RunRenderer(
+        argc, argv, "velotan-app-screens", [&](const QDir& out) {
+            // A program folder as installed: skin, symbols, empty password database.
+            const TempProgramFolder program({"Main.skn", "symbolhandle.ini"});
+            const fs::path& folder = program.Path();
+            std::string error;
+            if (!passworddb::PasswordDatabase::Create(passworddb::DatabaseFile(folder),
+                                                      passworddb::kDatabasePassword, &error)) {
+                std::fprintf(stderr, "cannot create the database: %s\n", error.c_str());
+                return 1;
+            }
 
-    // A program folder as installed: skin, symbols, empty password database.
-    const TempProgramFolder program({"Main.skn", "symbolhandle.ini"});
-    const fs::path& folder = program.Path();
-    std::string error;
-    if (!passworddb::PasswordDatabase::Create(passworddb::DatabaseFile(folder),
-                                              passworddb::kDatabasePassword, &error)) {
-        std::fprintf(stderr, "cannot create the database: %s\n", error.c_str());
-        return 1;
-    }
+            SilentDialogs dialogs;
+            bool ok = true;
+            {
+                App app(folder, dialogs, [] { return velotan::platform::DriveMap(); });
+                ForLoad* login = app.StartLogin();
+                login->TextPass[0]->setText(QStringLiteral("secret"));
+                ok &= Save(login, out, "login");
+                login->close();
 
-    SilentDialogs dialogs;
-    bool ok = true;
-    {
-        App app(folder, dialogs, [] { return velotan::platform::DriveMap(); });
-        ForLoad* login = app.StartLogin();
-        login->TextPass[0]->setText(QStringLiteral("secret"));
-        ok &= Save(login, out, "login");
-        login->close();
+                QWidget settings;
+                ForLoad* setting = app.OpenPasswordSetting(&settings);
+                setting->TextPass[1]->setText(QStringLiteral("new"));
+                ok &= Save(setting, out, "login-password-setting");
+                setting->close();
 
-        QWidget settings;
-        ForLoad* setting = app.OpenPasswordSetting(&settings);
-        setting->TextPass[1]->setText(QStringLiteral("new"));
-        ok &= Save(setting, out, "login-password-setting");
-        setting->close();
-
-        Form1* main = app.ShowMainWindow();
-        ok &= Save(main, out, "main-empty");
-        main->txtText1->SetText(
-            QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。\r\n"
-                           "我在窗前读书，听雨声一点一点落下，心里很安静。\r\n"
-                           "Tomorrow will be sunny again — 明天见！"));
-        main->Timer1_Timer();
-        ok &= Save(main, out, "main-text");
-    }
-    return ok ? 0 : 1;
+                Form1* main = app.ShowMainWindow();
+                ok &= Save(main, out, "main-empty");
+                main->txtText1->SetText(
+                    QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。\r\n"
+                                   "我在窗前读书，听雨声一点一点落下，心里很安静。\r\n"
+                                   "Tomorrow will be sunny again — 明天见！"));
+                main->Timer1_Timer();
+                ok &= Save(main, out, "main-text");
+            }
+            return ok ? 0 : 1;
+        });
 }

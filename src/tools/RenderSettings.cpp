@@ -59,15 +59,11 @@ bool Render(bool withLibrary, const QDir& out, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    const std::optional<QDir> outFolder =
-        velotan::app::render::OutputFolder(argc, argv, "velotan-settings-screens");
-    if (!outFolder)
-        return 2;
-    const QDir& out = *outFolder;
-
-    bool ok = Render(true, out, "settings");
-    // Without the library the keys show as plain text.
-    ok &= Render(false, out, "settings-without-led");
-    return ok ? 0 : 1;
+    return velotan::app::render::RunRenderer(argc, argv, "velotan-settings-screens",
+                                             [&](const QDir& out) {
+                                                 bool ok = Render(true, out, "settings");
+                                                 // Without the library the keys show as plain text.
+                                                 ok &= Render(false, out, "settings-without-led");
+                                                 return ok ? 0 : 1;
+                                             });
 }

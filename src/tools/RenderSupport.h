@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -31,6 +32,17 @@ class TempProgramFolder {
                                        path_ / file);
     }
     const std::filesystem::path& Path() const { return path_; }
+
+    // A key store inside the folder holding `keyLine` (such as "12UGA200"),
+    // named in settings.ini: keys stored nowhere could not encrypt.
+    void StoreKeys(const char* keyLine) const {
+        const std::filesystem::path store = path_ / "store";
+        std::filesystem::create_directories(store / "mxsw" / "encrypt");
+        std::ofstream(store / "mxsw" / "encrypt" / "chat.mx", std::ios::binary)
+            << keyLine << "\r\n";
+        std::ofstream(path_ / "settings.ini", std::ios::binary)
+            << "[set]\r\nKeyChar=" << store.string() << "\r\n";
+    }
 
   private:
     QTemporaryDir temp_;
@@ -67,6 +79,18 @@ inline std::optional<QDir> OutputFolder(int argc, char** argv, const char* progr
     QDir out(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));
     return out;
+}
+
+// The frame of a renderer's main(): the application, the output folder from
+// the one argument (exit 2 when the call is wrong), then `render`, which
+// returns the exit code.
+template <typename Render>
+int RunRenderer(int argc, char** argv, const char* program, Render render) {
+    QApplication application(argc, argv);
+    const std::optional<QDir> out = OutputFolder(argc, argv, program);
+    if (!out)
+        return 2;
+    return render(*out);
 }
 
 // Writes `window` as <out>/<name>.png once pending events have run.

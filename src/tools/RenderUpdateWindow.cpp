@@ -40,68 +40,65 @@ constexpr const char* kPublicKey = "RWS29NihKuodlYoVWjBDEcL09OAdc7ZEVxhkPAwU5rqk
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    const std::optional<QDir> outFolder =
-        velotan::app::render::OutputFolder(argc, argv, "velotan-update-screens");
-    if (!outFolder)
-        return 2;
-    const QDir& out = *outFolder;
-
-    // The update server: a newer list and an installer that trickles in.
-    httplib::Server server;
-    server.Get("/sns/update.lst", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("1.2\r\n", "text/plain");
-    });
-    server.Get("/sns/up_velotan.exe", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(kInstallerBytes, "application/octet-stream",
-                                 [](size_t offset, size_t length, httplib::DataSink& sink) {
-                                     const std::string block(std::min<size_t>(length, 16384), 'x');
-                                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                                     (void)offset;
-                                     return sink.write(block.data(), block.size());
-                                 });
-    });
-    const int port = server.bind_to_any_port("127.0.0.1");
-    if (port <= 0) {
-        std::fprintf(stderr, "cannot start the loopback server\n");
-        return 1;
-    }
-    std::thread serving([&server] { server.listen_after_bind(); });
-    // stop() only reaches a server whose accept loop runs.
-    while (!server.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-    const TempProgramFolder program({"Main.skn"});
-    const fs::path& folder = program.Path();
-    std::ofstream(folder / "update.ini", std::ios::binary)
-        << "[update]\r\nServer=http://127.0.0.1:" << port << "\r\nPublicKey=" << kPublicKey
-        << "\r\n";
-
-    SilentDialogs dialogs;
-    bool ok = true;
-    {
-        App app(folder, dialogs, [] { return velotan::platform::DriveMap(); });
-        FrmUpdate* window = FrmUpdate::Open(app);
-        ok &= Save(window, out, "update-idle");
-
-        // Caught in the middle of the installer's download, then stopped.
-        auto show = window->Cdf.entDLFileDowning;
-        bool caught = false;
-        window->Cdf.entDLFileDowning = [&](const std::string& url, int32_t done, int32_t size,
-                                           int32_t speed) {
-            show(url, done, size, speed);
-            if (!caught && url.ends_with("/up_velotan.exe") && done >= size * 2 / 5) {
-                caught = true;
-                ok &= Save(window, out, "update-downloading");
-                window->Command2->click();
+    return velotan::app::render::RunRenderer(
+        argc, argv, "velotan-update-screens", [&](const QDir& out) {
+            // The update server: a newer list and an installer that trickles in.
+            httplib::Server server;
+            server.Get("/sns/update.lst", [](const httplib::Request&, httplib::Response& res) {
+                res.set_content("1.2\r\n", "text/plain");
+            });
+            server.Get("/sns/up_velotan.exe", [](const httplib::Request&, httplib::Response& res) {
+                res.set_content_provider(
+                    kInstallerBytes, "application/octet-stream",
+                    [](size_t offset, size_t length, httplib::DataSink& sink) {
+                        const std::string block(std::min<size_t>(length, 16384), 'x');
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                        (void)offset;
+                        return sink.write(block.data(), block.size());
+                    });
+            });
+            const int port = server.bind_to_any_port("127.0.0.1");
+            if (port <= 0) {
+                std::fprintf(stderr, "cannot start the loopback server\n");
+                return 1;
             }
-        };
-        window->Command1->click();
-        ok &= caught;
-        ok &= Save(window, out, "update-stopped");
-        window->close();
-    }
-    server.stop();
-    serving.join();
-    return ok ? 0 : 1;
+            std::thread serving([&server] { server.listen_after_bind(); });
+            // stop() only reaches a server whose accept loop runs.
+            while (!server.is_running())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+            const TempProgramFolder program({"Main.skn"});
+            const fs::path& folder = program.Path();
+            std::ofstream(folder / "update.ini", std::ios::binary)
+                << "[update]\r\nServer=http://127.0.0.1:" << port << "\r\nPublicKey=" << kPublicKey
+                << "\r\n";
+
+            SilentDialogs dialogs;
+            bool ok = true;
+            {
+                App app(folder, dialogs, [] { return velotan::platform::DriveMap(); });
+                FrmUpdate* window = FrmUpdate::Open(app);
+                ok &= Save(window, out, "update-idle");
+
+                // Caught in the middle of the installer's download, then stopped.
+                auto show = window->Cdf.entDLFileDowning;
+                bool caught = false;
+                window->Cdf.entDLFileDowning = [&](const std::string& url, int32_t done,
+                                                   int32_t size, int32_t speed) {
+                    show(url, done, size, speed);
+                    if (!caught && url.ends_with("/up_velotan.exe") && done >= size * 2 / 5) {
+                        caught = true;
+                        ok &= Save(window, out, "update-downloading");
+                        window->Command2->click();
+                    }
+                };
+                window->Command1->click();
+                ok &= caught;
+                ok &= Save(window, out, "update-stopped");
+                window->close();
+            }
+            server.stop();
+            serving.join();
+            return ok ? 0 : 1;
+        });
 }

@@ -14,7 +14,6 @@
 #include "app/App.h"
 #include "app/QtText.h"
 #include "app/Twips.h"
-#include "app/WindowFonts.h"
 #include "platform/Launcher.h"
 #include "windows/EventPump.h"
 
