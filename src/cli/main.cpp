@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "                           [--replace-unsupported]\n"
     "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
     "DIR]\n"
+    "                           [--ignore-key-check]\n"
     "\n"
     "encrypt  reads the plain text (UTF-8) from standard input and prints the\n"
     "         cipher text on line 1 and the code table on line 2; with\n"
@@ -46,7 +47,9 @@ constexpr const char* kUsage =
     "decrypt  reads the cipher text from line 1 and the code table from line 2\n"
     "         of standard input, or a whole post as --share prints it (text\n"
     "         around it is left out), or the document FILE.mxe and FILE.mxr\n"
-    "         with --document, and prints the plain text (UTF-8).\n"
+    "         with --document, and prints the plain text (UTF-8). Keys that\n"
+    "         did not make the code table would give garbage: the text is\n"
+    "         refused (exit 1) unless --ignore-key-check is given.\n"
     "\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
     "it (KeyChar in settings.ini, else a removable drive, then chat.mx).\n"
@@ -71,6 +74,7 @@ struct Options {
     std::filesystem::path programFolder;
     std::optional<std::filesystem::path> document;
     bool replaceUnsupported = false;
+    bool ignoreKeyCheck = false;
     bool share = false;
     std::optional<std::filesystem::path> qrFile;
 };
@@ -211,25 +215,32 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
     return std::cout.flush() ? 0 : Fail("cannot write to standard output");
 }
 
-// The document pair, read as the program's load command reads it.
-int DecryptDocument(cipher::ModEncrypt& engine, const std::filesystem::path& document) {
-    std::string error;
-    auto text = cipher::ReadDocument(document, &error);
-    if (!text)
-        return Fail("cannot read the document " + document.string() + ": " + error);
-    engine.DecryptText(text->cipherText, text->codeTable);
-    std::cout << encoding::Utf16ToUtf8(engine.ResultText);
-    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
-}
-
-int PrintDecrypted(cipher::ModEncrypt& engine, std::u16string_view cipherText,
+int PrintDecrypted(cipher::ModEncrypt& engine, const Options& opt, std::u16string_view cipherText,
                    std::u16string_view codeTable) {
+    // Wrong keys decrypt to garbage without a sign: a script must not take
+    // that for the text.
+    if (!opt.ignoreKeyCheck &&
+        !cipher::KeysFitCodeTable(codeTable, engine.FirstKey, engine.SecondKey)) {
+        return Fail(
+            "the keys do not fit this code table: the text was encrypted with other keys, and "
+            "decrypting would give garbage (--ignore-key-check prints it all the same)");
+    }
     engine.DecryptText(cipherText, codeTable);
     std::cout << encoding::Utf16ToUtf8(engine.ResultText);
     return std::cout.flush() ? 0 : Fail("cannot write to standard output");
 }
 
-int Decrypt(cipher::ModEncrypt& engine) {
+// The document pair, read as the program's load command reads it.
+int DecryptDocument(cipher::ModEncrypt& engine, const Options& opt,
+                    const std::filesystem::path& document) {
+    std::string error;
+    auto text = cipher::ReadDocument(document, &error);
+    if (!text)
+        return Fail("cannot read the document " + document.string() + ": " + error);
+    return PrintDecrypted(engine, opt, text->cipherText, text->codeTable);
+}
+
+int Decrypt(cipher::ModEncrypt& engine, const Options& opt) {
     bool more = false;
     const std::string input = ReadAtMost(std::cin, kMaxDecryptInputBytes, more);
     if (more) {
@@ -244,7 +255,7 @@ int Decrypt(cipher::ModEncrypt& engine) {
                 return Fail("the post has no cipher text after 心情：");
             if (post->codeTable.empty())
                 return Fail("the post has no code table after 解密钥匙：");
-            return PrintDecrypted(engine, post->cipherText, post->codeTable);
+            return PrintDecrypted(engine, opt, post->cipherText, post->codeTable);
         }
     }
 
@@ -266,7 +277,7 @@ int Decrypt(cipher::ModEncrypt& engine) {
         !encoding::Utf8ToUtf16(tableLine, codeTable)) {
         return Fail("the input is not valid UTF-8");
     }
-    return PrintDecrypted(engine, cipherText, codeTable);
+    return PrintDecrypted(engine, opt, cipherText, codeTable);
 }
 
 }  // namespace
@@ -305,6 +316,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--replace-unsupported") {
             opt.replaceUnsupported = true;
+        } else if (a == "--ignore-key-check") {
+            opt.ignoreKeyCheck = true;
         } else if (opt.command.empty() && (a == "encrypt" || a == "decrypt")) {
             opt.command = a;
         } else {
@@ -315,6 +328,8 @@ int main(int argc, char** argv) {
         return Usage("no command given");
     if (opt.replaceUnsupported && opt.command != "encrypt")
         return Usage("--replace-unsupported belongs to encrypt");
+    if (opt.ignoreKeyCheck && opt.command != "decrypt")
+        return Usage("--ignore-key-check belongs to decrypt");
     // A mistyped folder must not encrypt without the punctuation table.
     std::error_code ec;
     if (explicitFolder &&
@@ -350,5 +365,5 @@ int main(int argc, char** argv) {
     }
     if (opt.command == "encrypt")
         return Encrypt(engine, opt);
-    return opt.document ? DecryptDocument(engine, *opt.document) : Decrypt(engine);
+    return opt.document ? DecryptDocument(engine, opt, *opt.document) : Decrypt(engine, opt);
 }

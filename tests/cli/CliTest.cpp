@@ -145,7 +145,9 @@ TEST_F(CliTest, ReadsOnlyWhatItNeedsFromStandardInput) {
     EXPECT_NE(r.err.find("longer than"), std::string::npos);
     EXPECT_LT(r.inputTaken, huge.size());
     // A line of exactly 1 MiB is still read (and decodes to garbage).
-    r = RunCli(Args("decrypt"), std::string(1 << 20, '~') + "\n~\n");
+    std::vector<std::string> unchecked = Args("decrypt");
+    unchecked.push_back("--ignore-key-check");
+    r = RunCli(unchecked, std::string(1 << 20, '~') + "\n~\n");
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
@@ -161,6 +163,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
                                                                   {"encrypt", "--qr"},
                                                                   {"encrypt", "--qr", ""},
                                                                   {"decrypt", "--share"},
+                                                                  {"encrypt", "--ignore-key-check"},
                                                                   {"decrypt", "--qr", "x.png"}}) {
         CliRun r = RunCli(args, "");
         EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
@@ -366,4 +369,42 @@ TEST_F(CliTest, DecryptTakesAWholePostWithTextAroundIt) {
     r = RunCli(Args("decrypt"), "心情：\n解密钥匙：" + codeTable);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cipher text"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, KeysThatDidNotMakeTheTextPrintNothingUnlessTheCheckIsIgnored) {
+    const std::string plain = "心情：今天很好。";
+    CliRun enc = RunCli(Args("encrypt", "12,7"), plain);
+    ASSERT_EQ(enc.exitCode, 0) << enc.err;
+    const fs::path document = tmp_ / "心情.mxe";
+    std::vector<std::string> save = Args("encrypt", "12,7");
+    save.insert(save.end(), {"--document", document.string()});
+    ASSERT_EQ(RunCli(save, plain).exitCode, 0);
+
+    struct Case {
+        std::string keys;
+        bool ignoreCheck;
+        int exitCode;
+        bool givesText;
+    };
+    // 12,8 rounds to the right text, yet nothing tells it from wrong keys.
+    for (const Case& c : {Case{"12,7", false, 0, true}, Case{"13,7", false, 1, false},
+                          Case{"12,8", false, 1, false}, Case{"0,7", false, 1, false},
+                          Case{"13,7", true, 0, false}, Case{"12,8", true, 0, true}}) {
+        for (bool fromDocument : {false, true}) {
+            SCOPED_TRACE(c.keys + (c.ignoreCheck ? " ignoring the check" : "") +
+                         (fromDocument ? " from the document" : ""));
+            std::vector<std::string> args = Args("decrypt", c.keys);
+            if (c.ignoreCheck)
+                args.push_back("--ignore-key-check");
+            if (fromDocument)
+                args.insert(args.end(), {"--document", document.string()});
+            const CliRun dec = RunCli(args, fromDocument ? "" : enc.out);
+            EXPECT_EQ(dec.exitCode, c.exitCode) << dec.err;
+            EXPECT_EQ(dec.out == plain, c.givesText) << dec.out;
+            if (c.exitCode != 0) {
+                EXPECT_TRUE(dec.out.empty());
+                EXPECT_NE(dec.err.find("--ignore-key-check"), std::string::npos) << dec.err;
+            }
+        }
+    }
 }

@@ -55,6 +55,18 @@ def answer_message(program, title, text, button=OK):
     program.no_window("alert", title)
 
 
+YES = lambda name: name.startswith("是")  # noqa: E731
+NO = lambda name: name.startswith("否")  # noqa: E731
+
+
+def answer_question(program, text, button):
+    """Answers a 请确认！ question whose text passes the test `text`."""
+    box = program.window("alert", "请确认！")
+    ui.find(box, "label", text)
+    ui.press(ui.find(box, "button", button))
+    program.no_window("alert", "请确认！")
+
+
 def assert_every_input_named(window):
     boxes = ui.find_all(window, "text", visible=False) + ui.find_all(window, "password",
                                                                     visible=False)
@@ -186,6 +198,7 @@ def settings(case):
     before = os.stat(case.key_file).st_ino
     with ui.Events("object:property-change:accessible-description") as events:
         ui.press(ui.find(window, "button", "生成随机密钥"))
+        answer_question(program, lambda text: "更改随机密钥" in text, YES)
         ui.wait_until(lambda: os.stat(case.key_file).st_ino != before, "a rewritten key file")
         caption = "%d.%d" % case.keys_on_disk()
         events.wait_for(lambda kind, source, data: source == "您的密钥",
@@ -226,6 +239,79 @@ def decode(case):
     editor = editor_of(main)
     ui.wait_until(lambda: shown_text(editor) == MOOD, "the decoded mood in the main editor")
     assert read_cp936(case.key_file) == own_keys, "decoding changed the user's key file"
+
+
+# --- 4b. no work lost to one click -------------------------------------------------------
+
+
+@scenario
+def keep_work(case):
+    """Wrong keys, new keys and unsaved text each ask before anything is
+    lost, and No leaves everything as it was."""
+    sender = (12, 7)
+    output = case.run_cli(["encrypt", "--keys", "%d,%d" % sender], MOOD)
+    cipher_text, code_table = output.splitlines()[:2]
+    unsaved = "刚写的，还没保存"
+
+    _, program = start(case)
+    main = log_in(program)
+    wait_for_file(case.key_file, "the user's own key file")
+    editor = editor_of(main)
+    # Typing goes into the editor right after the login.
+    ui.wait_until(lambda: ui.states(editor).contains(ui.pyatspi.STATE_FOCUSED),
+                  "the focus in the editor")
+    ui.set_text(editor, unsaved)
+
+    # Keys one off: asked first; No changes nothing, the window stays.
+    ui.press(ui.find(main, "button", "解码他人文件"))
+    window = program.window("frame", "解码他人文件")
+    ui.set_text(ui.find(window, "text", "输入密文："), cipher_text)
+    ui.set_text(ui.find(window, "text", "输入随机码表："), code_table)
+    first_key = ui.find(window, "password", "输入一次密钥：")
+    ui.set_text(first_key, "13")
+    ui.set_text(ui.find(window, "password", "输入二次密钥："), str(sender[1]))
+    ui.press(ui.find(window, "button", "解 码"))
+    answer_question(program, "密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？", NO)
+    assert program.has_window("frame", "解码他人文件"), "the decode window closed on No"
+    assert shown_text(editor) == unsaved, shown_text(editor)
+
+    # The right keys: the unsaved text is asked about, No keeps it.
+    ui.set_text(first_key, str(sender[0]))
+    ui.press(ui.find(window, "button", "解 码"))
+    answer_question(program, lambda text: text.startswith("文本区中的文字还没有保存"), NO)
+    assert shown_text(editor) == unsaved, shown_text(editor)
+    # Yes replaces it.
+    ui.press(ui.find(window, "button", "解 码"))
+    answer_question(program, lambda text: text.startswith("文本区中的文字还没有保存"), YES)
+    answer_message(program, "完成", "解码操作完成！")
+    ui.wait_until(lambda: shown_text(editor) == MOOD, "the decoded mood in the editor")
+
+    # New keys: No leaves chat.mx as it was; Yes keeps the old pair beside it.
+    ui.press(ui.find(main, "button", "多项设置(P)"))
+    settings = program.window("frame", "青岚加密设置")
+    old_file = open(case.key_file, "rb").read()
+    old_pair = case.keys_on_disk()
+    ui.press(ui.find(settings, "button", "生成随机密钥"))
+    answer_question(program, lambda text: "%d.%d" % old_pair in text, NO)
+    assert open(case.key_file, "rb").read() == old_file, "chat.mx changed on No"
+    earlier = os.path.join(os.path.dirname(case.key_file), "chat-earlier.mx")
+    assert not os.path.exists(earlier)
+
+    ui.press(ui.find(settings, "button", "生成随机密钥"))
+    answer_question(program, lambda text: "chat-earlier.mx" in text, YES)
+    # Drawn again, the same pair may come out; then nothing is replaced.
+    ui.wait_until(lambda: open(case.key_file, "rb").read() != old_file or case.keys_on_disk() == old_pair,
+                  "the new key file")
+    if case.keys_on_disk() != old_pair:
+        wait_for_file(earlier, "the earlier keys")
+        kept = read_cp936(earlier)
+        assert "第一项密钥 %d，第二项密钥 %d" % old_pair in kept, kept
+
+    # Escape goes back, as 返回主界面 does.
+    ui.activate(settings)
+    ui.key(ui.KEY_ESCAPE)
+    program.window("frame", MAIN_TITLE)
+    program.no_window("frame", "青岚加密设置")
 
 
 # --- 5. share ---------------------------------------------------------------------------

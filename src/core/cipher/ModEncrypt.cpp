@@ -2,6 +2,7 @@
 
 #include "Cipher.h"
 #include "KeyFile.h"
+#include "KeyStoreFiles.h"
 #include "ProgramSettings.h"
 #include "SettingsInput.h"
 #include "SymbolSubstitution.h"
@@ -110,9 +111,16 @@ bool ModEncrypt::StoreKeys(const std::u16string& line, int16_t first, int16_t se
     if (!folder) {
         return false;
     }
+    // The pair being replaced stays findable: documents made with it can
+    // only be read by typing it in again.
+    std::string error;
+    if (!KeepEarlierKeys(*folder, line, NowStamp(), &error)) {
+        Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(*folder / kEarlierKeysFileName) +
+             u"\r\n" + ReasonText(error));
+        return false;
+    }
     // The keys change only once they are safely on disk.
     const fs::path file = *folder / kKeyFileName;
-    std::string error;
     if (!platform::WriteAnsiLines(file, {line}, platform::kPrivateFileMode, &error)) {
         Tell(u"无法写入密钥文件，密钥没有保存：\r\n" + PathText(file) + u"\r\n" +
              ReasonText(error));

@@ -19,6 +19,9 @@ enum MsgStyle : int {
     kQuestion = 32,
     kExclamation = 48,
     kInformation = 64,
+    // The second button is the default one (No in a Yes/No question): Enter
+    // and closing the box choose it.
+    kDefaultButton2 = 256,
     kSystemModal = 4096,
 };
 

@@ -10,6 +10,26 @@
 #include "platform/Launcher.h"
 
 namespace velotan::app {
+namespace {
+
+// Line breaks as the editor gives them back, CR LF, whatever they were.
+std::u16string WithCrLf(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' || c == u'\n' || c == u'\u2028' || c == u'\u2029') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            out += u"\r\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 App::App(std::filesystem::path programFolder, Dialogs& dialogs,
          cipher::ModEncrypt::DriveScanner scanDrives, std::filesystem::path dataFolder)
@@ -55,6 +75,7 @@ std::u16string App::EditorText() const {
 }
 
 void App::SetEditorText(const std::u16string& text) {
+    SettleEditorText(text);
     if (MainWindowAway()) {
         mainState_.KeptEditorText = text;
         return;
@@ -64,6 +85,24 @@ void App::SetEditorText(const std::u16string& text) {
         main = ShowMainWindow();
     if (main)
         main->SetEditorText(text);
+}
+
+bool App::EditorTextUnsaved() const {
+    const std::u16string text = EditorText();
+    return !text.empty() && WithCrLf(text) != mainState_.SettledEditorText;
+}
+
+void App::SettleEditorText(std::u16string_view text) {
+    mainState_.SettledEditorText = WithCrLf(text);
+}
+
+bool App::ConfirmReplaceEditorText() {
+    if (!EditorTextUnsaved())
+        return true;
+    return dialogs_.Show(QString::fromUtf16(kReplaceUnsavedQuestion),
+                         platform::MsgStyle::kYesNo | platform::MsgStyle::kExclamation |
+                             platform::MsgStyle::kDefaultButton2,
+                         QStringLiteral("请确认！")) == platform::MsgResult::Yes;
 }
 
 ForLoad* App::StartLogin() {

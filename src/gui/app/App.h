@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "CommonDialog1.h"
 #include "Dialogs.h"
@@ -23,6 +24,10 @@ namespace velotan::app {
 
 class Form1;
 class ForLoad;
+
+// Asked before text that was never saved leaves the editor.
+inline constexpr const char16_t* kReplaceUnsavedQuestion =
+    u"文本区中的文字还没有保存，继续的话它将被替换，无法找回。\r\n仍要继续吗？";
 
 // The main window's members that live for the whole run.
 struct Form1State {
@@ -37,6 +42,12 @@ struct Form1State {
     // What was typed in the editor, kept while the settings or update window
     // stands in for the main window; its next load puts it back.
     std::u16string KeptEditorText;
+    // The editor text as it was last saved (as a document), loaded or put
+    // there by a decode, with CR LF line breaks: anything else in the editor
+    // is work that replacing it would lose.
+    std::u16string SettledEditorText;
+    // The text whose encryption ResultText holds: saving it settles it.
+    std::u16string EncryptedEditorText;
 };
 
 // The windows that the main window opens; src/gui/windows registers them
@@ -86,8 +97,18 @@ class App : public QObject {
     // Puts a text into the main window's editor. While the settings or update
     // window stands in for the main window, the text waits for its return: no
     // second main window opens beside that window. With no main window at
-    // all, the main window opens with it.
+    // all, the main window opens with it. The text counts as settled: it was
+    // decoded and can be decoded again.
     void SetEditorText(const std::u16string& text);
+
+    // True when the editor holds text that changed since it was last saved,
+    // loaded or decoded; an empty editor holds none.
+    bool EditorTextUnsaved() const;
+    // The editor's text now counts as kept somewhere (saved, loaded, decoded).
+    void SettleEditorText(std::u16string_view text);
+    // Asks before unsaved editor text is replaced (default No). True when
+    // there is none, or the user lets it go.
+    bool ConfirmReplaceEditorText();
     // The main window has made way for `window` (settings or update).
     void SetStandIn(QWidget* window);
 

@@ -112,6 +112,8 @@ void Form1::Form_Load() {
     // What was typed before a visit to the settings or update window.
     if (!state_.KeptEditorText.empty())
         txtText1->SetText16(std::exchange(state_.KeptEditorText, {}));
+    // Typing goes into the editor from the start.
+    txtText1->setFocus();
 }
 
 void Form1::LoadFontSettings() {
@@ -185,6 +187,7 @@ void Form1::cmdEncrypt_Click() {
         Error(Q(kTooLongMessage));
         return;
     }
+    state_.EncryptedEditorText = state_.SavedEditorText;
 }
 
 void Form1::cmdSave_Click() {
@@ -219,6 +222,8 @@ void Form1::cmdSave_Click() {
     }
     state_.ArticleTitle = dialog.FileTitle.toStdU16String();
     state_.ArticlePath = dialog.FileName.toStdU16String();
+    // The text that was encrypted is now kept in a document.
+    app_.SettleEditorText(state_.EncryptedEditorText);
 }
 
 void Form1::cmdLoad_Click() {
@@ -247,15 +252,33 @@ void Form1::cmdLoad_Click() {
               ReasonText(error));
         return;
     }
+    // Nothing changes until the document is known to open with these keys
+    // (or the user takes the garbage) and unsaved text may go.
+    if (!AcceptDocumentKeys(document->codeTable) || !app_.ConfirmReplaceEditorText()) {
+        state_ = before;
+        return;
+    }
     FrameWork->setTitle(Q(kFrameCaption) + QStringLiteral(" 当前编辑《") + dialog.FileTitle +
                         QStringLiteral("》"));
     state_.ArticleContent = std::move(document->cipherText);
     state_.RndNumList = std::move(document->codeTable);
     app_.Cipher().DecryptText(state_.ArticleContent, state_.RndNumList);
     txtText1->SetText16(app_.Cipher().ResultText);
+    app_.SettleEditorText(EditorText());
+}
+
+bool Form1::AcceptDocumentKeys(const std::u16string& codeTable) {
+    const cipher::ModEncrypt& engine = app_.Cipher();
+    if (cipher::KeysFitCodeTable(codeTable, engine.FirstKey, engine.SecondKey))
+        return true;
+    return app_.Dlg().Show(Q(kDocumentKeysQuestion),
+                           MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2,
+                           QStringLiteral("请确认！")) == platform::MsgResult::Yes;
 }
 
 void Form1::cmdClear_Click() {
+    if (!app_.ConfirmReplaceEditorText())
+        return;
     FrameWork->setTitle(Q(kFrameCaption));
     txtText1->SetText(QString());
 }

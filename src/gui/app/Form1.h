@@ -40,6 +40,12 @@ inline constexpr const char16_t* kUnstoredKeysMessage =
     u"当前的密钥没有保存在任何地方，程序关闭后就会丢失，用它加密的文本将永远无法解密，"
     u"因此不能加密或保存。";
 inline constexpr const char16_t* kNoKeysToLoadMessage = u"尚未生成或导入密钥，无法解密文档！";
+// A document made with other keys (before new keys were made, or by someone
+// else) would decrypt to garbage.
+inline constexpr const char16_t* kDocumentKeysQuestion =
+    u"您现在的密钥与这个文档不符，解密结果很可能是乱码。\r\n"
+    u"文档可能是用以前的密钥加密的：在“多项设置”中用“更改随机密钥”输入以前的密钥后，"
+    u"再载入它。\r\n仍要把解密结果放进文本区吗？";
 inline constexpr const char16_t* kKeyStoreHowTo =
     u"请插入U盘等可移动磁盘，然后在“多项设置”中点“生成随机密钥”；"
     u"或在“多项设置”中用“给密钥挪地”指定存放密钥的文件夹，然后重新启动本程序。";
@@ -87,6 +93,9 @@ class Form1 : public WindowFrame {
     void OpenWebPage(const char* path);
     // `message`, and on its own line how to get a key store.
     void NoKeyStore(const char16_t* message);
+    // True when the keys in force made the document's code table, or the
+    // user wants its decryption all the same.
+    bool AcceptDocumentKeys(const std::u16string& codeTable);
     // Asks before characters code page 936 cannot carry are encrypted as
     // "?"; true when there are none or the user goes on.
     bool AcceptUnsupportedCharacters(const std::u16string& text);

@@ -77,6 +77,18 @@ MsgResult ResultOf(int button) {
     }
 }
 
+// The second of a set's buttons in the order they are shown.
+QMessageBox::StandardButton SecondButton(QMessageBox::StandardButtons buttons) {
+    int seen = 0;
+    for (const QMessageBox::StandardButton b :
+         {QMessageBox::Ok, QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore,
+          QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+        if (buttons.testFlag(b) && ++seen == 2)
+            return b;
+    }
+    return QMessageBox::NoButton;
+}
+
 QFileDialog::Options FileOptions() {
     // The common dialog chose no extension and asked no overwrite question.
     return QFileDialog::DontConfirmOverwrite;
@@ -101,7 +113,11 @@ QString ToQtFilter(const QString& commonDialogFilter) {
 }
 
 MsgResult QtDialogs::MsgBox(const std::u16string& prompt, int style, const std::u16string& title) {
-    const ButtonSet set = ButtonsOf(style);
+    ButtonSet set = ButtonsOf(style);
+    if (style & MsgStyle::kDefaultButton2) {
+        if (const auto second = SecondButton(set.buttons); second != QMessageBox::NoButton)
+            set.defaultButton = second;
+    }
     QMessageBox box(IconOf(style), QString::fromStdU16String(title),
                     QString::fromStdU16String(prompt), set.buttons, ActiveParent());
     box.setDefaultButton(set.defaultButton);

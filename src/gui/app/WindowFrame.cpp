@@ -1,6 +1,8 @@
 #include "WindowFrame.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 #include "App.h"
 #include "WindowFonts.h"
@@ -27,6 +29,22 @@ void WindowFrame::closeEvent(QCloseEvent* event) {
         Form_Unload();
     }
     event->accept();
+}
+
+void WindowFrame::SetEscapeButton(QAbstractButton* button) {
+    escapeButton_ = button;
+}
+
+void WindowFrame::keyPressEvent(QKeyEvent* event) {
+    // The boxes leave Escape alone, so it arrives here from wherever the
+    // focus is; a disabled button (no way back during a download) does nothing.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && escapeButton_) {
+        if (escapeButton_->isEnabled())
+            escapeButton_->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace velotan::app

@@ -4,12 +4,15 @@
 // skin as the first work of its load, and the flag that tells a closed
 // window waiting for its deletion from an open one.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include "Skin.h"
 
+class QAbstractButton;
 class QCloseEvent;
+class QKeyEvent;
 
 namespace velotan::app {
 
@@ -31,12 +34,16 @@ class WindowFrame : public QWidget {
     // Runs once, when the window closes: what it lets go of then.
     virtual void Form_Unload() {}
     void closeEvent(QCloseEvent* event) override;
+    // Escape acts as the window's 返回 or close button, as in a dialog.
+    void SetEscapeButton(QAbstractButton* button);
+    void keyPressEvent(QKeyEvent* event) override;
 
     App& app_;
     Skin Skin1;
 
   private:
     bool unloaded_ = false;
+    QPointer<QAbstractButton> escapeButton_;
 };
 
 }  // namespace velotan::app

@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "app/Twips.h"
 #include "cipher/KeyFile.h"
 #include "cipher/KeyNumber.h"
+#include "cipher/KeyStoreFiles.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/ProgramSettings.h"
 #include "cipher/SettingsInput.h"
@@ -132,6 +134,7 @@ Form2::Form2(app::App& app, std::shared_ptr<platform::ControlHost> host)
     connect(cmdSetFontColor, &QPushButton::clicked, this, &Form2::cmdSetFontColor_Click);
     connect(cmdChange, &QPushButton::clicked, this, &Form2::cmdChange_Click);
     connect(cmdBack, &QPushButton::clicked, this, &Form2::cmdBack_Click);
+    SetEscapeButton(cmdBack);
 }
 
 Form2::~Form2() {
@@ -208,8 +211,29 @@ void Form2::Form_Load() {
 }
 
 void Form2::cmdBuildChar_Click() {
+    if (!ConfirmNewKeys())
+        return;
     app_.Cipher().BuildKeys(app_.MainState().USBNAME);
     SetLedCaption(KeyCaption());
+}
+
+bool Form2::ConfirmNewKeys() {
+    const cipher::ModEncrypt& engine = app_.Cipher();
+    // Without keys there is nothing to lose.
+    if (engine.FirstKey == 0 && engine.SecondKey == 0)
+        return true;
+    QString question = QStringLiteral(
+                           "生成新的随机密钥后，用现在的密钥（%1）加密的文档和心情，"
+                           "只有在“更改随机密钥”中输入现在的这对密钥后才能读出。")
+                           .arg(KeyCaption());
+    if (const auto folder = engine.KeyStoreFolder()) {
+        question += QStringLiteral("\r\n现在的密钥会保存在：\r\n") +
+                    PathText(*folder / cipher::kEarlierKeysFileName);
+    }
+    question += QStringLiteral("\r\n确定要生成新的随机密钥吗？");
+    return app_.Dlg().Show(question,
+                           MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2,
+                           QStringLiteral("请确认！")) == platform::MsgResult::Yes;
 }
 
 std::optional<int16_t> Form2::AskKey(const char16_t* prompt) {
@@ -304,15 +328,60 @@ void Form2::cmdChange_Click() {
     app_.OpenPasswordSetting(this);
 }
 
+QString Form2::RelocatePrompt() const {
+    const cipher::ModEncrypt& engine = app_.Cipher();
+    const auto folder = engine.KeyStoreFolder();
+    const QString current =
+        folder ? PathText(*folder)
+        : engine.KeyStoreRoot.empty()
+            ? QStringLiteral("尚未设置")
+            : QString::fromStdU16String(engine.KeyStoreRoot) + QStringLiteral("（现在无法访问）");
+    // A drive letter names a stick (D to Z); a folder must exist already.
+    return QStringLiteral("现在的密钥位置：%1\r\n").arg(current) +
+           Q(kRelocatePrompt).arg(QDir::toNativeSeparators(QDir::homePath()));
+}
+
+bool Form2::OfferKeyCopy(const QString& root, const platform::DriveMap& drives) {
+    const cipher::ModEncrypt& engine = app_.Cipher();
+    const auto from = engine.KeyStoreFolder();
+    const auto newRoot = drives.RootFolder(root.toStdU16String());
+    // Nothing to take along, or nowhere to put it yet (a stick not plugged in).
+    if (!from || !platform::IsOrdinaryFile(*from / cipher::kKeyFileName) || !newRoot)
+        return true;
+    const fs::path to = *newRoot / "mxsw" / "encrypt";
+    std::error_code ec;
+    if (fs::equivalent(*from, to, ec) ||
+        fs::exists(fs::symlink_status(to / cipher::kKeyFileName, ec)))
+        return true;
+    const QString question = QStringLiteral(
+                                 "新位置还没有密钥文件。是否把现在的密钥复制过去？\r\n"
+                                 "从：%1\r\n到：%2\r\n"
+                                 "原来位置的密钥文件会保留，不会删除。")
+                                 .arg(PathText(*from), PathText(to));
+    if (app_.Dlg().Show(question, MsgStyle::kYesNo | MsgStyle::kQuestion,
+                        QStringLiteral("请确认！")) != platform::MsgResult::Yes)
+        return true;
+    std::string error;
+    if (!cipher::CopyKeyStore(*from, to, &error)) {
+        Error(QStringLiteral("无法把密钥复制到新位置，settings.ini 没有更改：\r\n") + PathText(to) +
+              QStringLiteral("\r\n") + ReasonText(error));
+        return false;
+    }
+    keysCopied_ = true;
+    return true;
+}
+
 void Form2::Command1_Click() {
-    const auto answer = app_.Dlg().InputBox(Q(kRelocatePrompt), Q(kProgramTitle), QString());
+    keysCopied_ = false;
+    const auto answer = app_.Dlg().InputBox(RelocatePrompt(), Q(kProgramTitle), QString());
     if (!answer)
         return;
     // The INI reader trims the value, so the check sees what the next start sees.
     const QString root = answer->trimmed();
     if (root.isEmpty())
         return;
-    switch (CheckKeyStoreRoot(root.toStdU16String(), platform::DriveMap::Scan())) {
+    const platform::DriveMap drives = platform::DriveMap::Scan();
+    switch (CheckKeyStoreRoot(root.toStdU16String(), drives)) {
         case RootCheck::Ok:
             break;
         case RootCheck::NoSuchFolder:
@@ -337,6 +406,8 @@ void Form2::Command1_Click() {
                       .arg(root));
             return;
     }
+    if (!OfferKeyCopy(root, drives))
+        return;
     std::string error;
     if (!cipher::WriteKeyChar(app_.DataFolder(), root.toStdU16String(), &error)) {
         Error(QStringLiteral("无法写入 settings.ini，密钥位置没有更改：\r\n") +
@@ -344,7 +415,8 @@ void Form2::Command1_Click() {
               ReasonText(error));
         return;
     }
-    app_.Dlg().Show(Q(kRelocatedMessage), MsgStyle::kInformation, QStringLiteral("提示"));
+    app_.Dlg().Show(Q(keysCopied_ ? kRelocatedWithKeysMessage : kRelocatedMessage),
+                    MsgStyle::kInformation, QStringLiteral("提示"));
 }
 
 void Form2::cmdBack_Click() {

@@ -26,7 +26,8 @@ class App;
 
 namespace velotan::platform {
 class ControlHost;
-}
+class DriveMap;
+}  // namespace velotan::platform
 
 namespace velotan::windows {
 
@@ -34,10 +35,16 @@ inline constexpr const char16_t* kForm2Caption = u"青岚加密设置";
 // Input boxes without a title of their own show the program's name.
 inline constexpr const char16_t* kFirstKeyPrompt = u"请输入第一项密钥：（范围在1~255之间）";
 inline constexpr const char16_t* kSecondKeyPrompt = u"请输入第二项密钥：（范围在1~255之间）";
-inline constexpr const char16_t* kRelocatePrompt = u"请输入保存的位置（如C:\\A）：";
+// Follows a line naming the current key store; %1 is an existing folder of
+// this system, the user's home folder. Drives get the letters D to Z only.
+inline constexpr const char16_t* kRelocatePrompt =
+    u"请输入保存的位置（盘符 D 到 Z，如 E；或已存在文件夹的完整路径，如 %1）：";
 inline constexpr const char16_t* kRelocatedMessage =
     u"操作完成！\r\n"
     u"您现在需要重启程序以使更改生效。下次登录时您需要导入之前的密钥，或生成新的密钥！";
+inline constexpr const char16_t* kRelocatedWithKeysMessage =
+    u"操作完成！密钥已复制到新位置，原来位置的密钥文件仍然保留。\r\n"
+    u"您现在需要重启程序以使更改生效。";
 inline constexpr const char16_t* kFontInfoTitle = u"字体信息";
 inline constexpr const char16_t* kNoFontSettingsMessage =
     u"尚未保存字体设置：找不到或无法读取 Font.ini。\r\n"
@@ -86,6 +93,13 @@ class Form2 : public app::WindowFrame {
     void SetLedCaption(const QString& caption);
     // Asks for one key; nullopt when cancelled, left empty or rejected.
     std::optional<int16_t> AskKey(const char16_t* prompt);
+    // Asks before new keys replace the pair in force (default No).
+    bool ConfirmNewKeys();
+    // The relocation prompt, with the current key store.
+    QString RelocatePrompt() const;
+    // When the new key store lacks the key file the current one has: offers
+    // to copy it there (default Yes). False when the copy failed.
+    bool OfferKeyCopy(const QString& root, const platform::DriveMap& drives);
     // The editor's colour, 0x00BBGGRR, where it has none of its own too.
     int32_t EditorColor() const;
 
@@ -97,6 +111,7 @@ class Form2 : public app::WindowFrame {
     QPointer<QWidget> ledWidget_;
     QPointer<QLabel> ledLabel_;
     bool ledTried_ = false;
+    bool keysCopied_ = false;
 };
 
 }  // namespace velotan::windows

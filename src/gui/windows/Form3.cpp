@@ -7,6 +7,7 @@
 #include "app/QtText.h"
 #include "app/TextBox.h"
 #include "app/Twips.h"
+#include "cipher/Cipher.h"
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/SharePost.h"
@@ -78,6 +79,7 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
 
     connect(cmdEncoding, &QPushButton::clicked, this, &Form3::cmdEncoding_Click);
     connect(cmdBack, &QPushButton::clicked, this, &Form3::cmdBack_Click);
+    SetEscapeButton(cmdBack);
 }
 
 void Form3::Form_Load() {
@@ -116,6 +118,18 @@ std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
     return std::nullopt;
 }
 
+bool Form3::KeysFitOrAccepted(int16_t first, int16_t second) {
+    if (cipher::KeysFitCodeTable(txtText2->Text16(), first, second))
+        return true;
+    if (app_.Dlg().Show(Q(kKeysDoNotFitQuestion),
+                        MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2,
+                        QStringLiteral("请确认！")) == platform::MsgResult::Yes)
+        return true;
+    // Most likely a mistyped key: the boxes stay for another try.
+    txtText3->setFocus();
+    return false;
+}
+
 void Form3::cmdEncoding_Click() {
     struct Required {
         bool empty;
@@ -140,6 +154,9 @@ void Form3::cmdEncoding_Click() {
         return;
     const auto second = KeyOf(txtText4, u"二次密钥");
     if (!second)
+        return;
+
+    if (!KeysFitOrAccepted(*first, *second) || !app_.ConfirmReplaceEditorText())
         return;
 
     cipher::ModEncrypt& engine = app_.Cipher();

@@ -19,6 +19,8 @@ namespace velotan::windows {
 
 inline constexpr const char16_t* kForm3Caption = u"解码他人文件";
 inline constexpr const char16_t* kDecodedMessage = u"解码操作完成！";
+inline constexpr const char16_t* kKeysDoNotFitQuestion =
+    u"密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？";
 
 // The cipher text and code table, decrypted with the sender's two keys, go
 // into the main window's editor. The sender's keys serve that one decryption;
@@ -49,6 +51,9 @@ class Form3 : public app::WindowFrame {
     // not a whole number in the 16-bit range.
     std::optional<int16_t> KeyOf(QLineEdit* box, const char16_t* name);
     void Tell(const char16_t* text, int style, const char16_t* title);
+    // True when the keys made the code table, or the user wants the
+    // decryption all the same; otherwise nothing changes.
+    bool KeysFitOrAccepted(int16_t first, int16_t second);
 };
 
 }  // namespace velotan::windows

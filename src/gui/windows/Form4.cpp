@@ -115,6 +115,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form4::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form4::Command5_Click);
+    SetEscapeButton(Command5);
     connect(cmdCopy, &QPushButton::clicked, this, &Form4::cmdCopy_Click);
     connect(cmdSaveQrCode, &QPushButton::clicked, this, &Form4::cmdSaveQrCode_Click);
 }

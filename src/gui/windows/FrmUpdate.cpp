@@ -110,6 +110,7 @@ FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
     connect(Command1, &QPushButton::clicked, this, &FrmUpdate::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmUpdate::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &FrmUpdate::Command3_Click);
+    SetEscapeButton(Command3);
 }
 
 FrmUpdate* FrmUpdate::Open(app::App& app) {

@@ -371,6 +371,9 @@ TEST_F(KeyStoreTest, AWriteStoppedBeforeTheRenameLeavesTheOldKeyFile) {
     engine_.SecondKey = 34;
     std::string seenAtStop;
     velotan::platform::SetAtomicWriteProbe([&](const fs::path& written) {
+        // The replaced pair is kept first; the stop hits the key file itself.
+        if (written.filename().string().find("chat-earlier") != std::string::npos)
+            return true;
         EXPECT_NE(written, file);
         EXPECT_EQ(ReadBytes(written), "5UGA6\r\n");
         seenAtStop = ReadBytes(file);
@@ -382,7 +385,8 @@ TEST_F(KeyStoreTest, AWriteStoppedBeforeTheRenameLeavesTheOldKeyFile) {
     EXPECT_FALSE(built);
     EXPECT_EQ(seenAtStop, "12UGA34\r\n");
     EXPECT_EQ(ReadBytes(file), "12UGA34\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);
+    // chat.mx and chat-earlier.mx, no temporary file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 2);
     EXPECT_EQ(engine_.FirstKey, 12);
     EXPECT_EQ(engine_.SecondKey, 34);
 }
@@ -567,4 +571,35 @@ TEST_F(KeyStoreTest, FirstRunWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
     EXPECT_EQ(next.LoadKeys(ReadKeyChar(data)), LoadResult::Loaded);
     EXPECT_EQ(next.FirstKey, 5);
     EXPECT_EQ(next.SecondKey, 6);
+}
+
+TEST_F(KeyStoreTest, ReplacedPairsStayInTheKeyStore) {
+    const auto rootText = Root("keys");
+    const fs::path store = Store(tmp_ / "keys");
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    EXPECT_FALSE(fs::exists(store / "chat-earlier.mx"));  // nothing was replaced
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    EXPECT_CALL(messenger_, MsgBox(std::u16string(u"导入操作已完成！"), _, _));
+    ASSERT_TRUE(engine_.ImportKeys(12, 7));
+    // chat.mx holds the one pair in force and reads as it always did.
+    EXPECT_EQ(ReadBytes(store / "chat.mx"), "12UGA7\r\n");
+    const auto earlier = velotan::platform::ReadAnsiLines(store / "chat-earlier.mx");
+    ASSERT_TRUE(earlier);
+    ASSERT_EQ(earlier->size(), 3u);
+    EXPECT_TRUE((*earlier)[1].ends_with(u"第一项密钥 5，第二项密钥 6")) << earlier->size();
+    EXPECT_TRUE((*earlier)[2].ends_with(u"第一项密钥 7，第二项密钥 8"));
+}
+
+TEST_F(KeyStoreTest, APairThatCannotBeKeptIsNotReplaced) {
+    const auto rootText = Root("keys");
+    const fs::path store = Store(tmp_ / "keys");
+    ASSERT_TRUE(engine_.BuildKeys(rootText));
+    fs::create_directories(store / "chat-earlier.mx");
+    EXPECT_CALL(messenger_, MsgBox(HasText(u"无法写入密钥文件，密钥没有保存：\r\n" +
+                                           (store / "chat-earlier.mx").u16string()),
+                                   MsgStyle::kCritical, std::u16string(u"错误")));
+    EXPECT_FALSE(engine_.BuildKeys(rootText));
+    EXPECT_EQ(ReadBytes(store / "chat.mx"), "5UGA6\r\n");
+    EXPECT_EQ(engine_.FirstKey, 5);
+    EXPECT_EQ(engine_.SecondKey, 6);
 }

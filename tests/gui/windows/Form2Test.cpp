@@ -2,6 +2,7 @@
 // opener registered for the main window's settings button, with the LED
 // panel from the real control library of the build tree.
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "app/Twips.h"
 #include "common/KeyCaptionGlyphs.h"
 #include "controlhost/ControlLibrary.h"
+#include "encoding/Cp936.h"
 #include "windows/Form2.h"
 #include "windows/WindowOpeners.h"
 
@@ -230,6 +232,45 @@ TEST_F(Form2Test, LedStaysBlankWhileTheKeysAreZeroAndShowsGeneratedKeys) {
     EXPECT_TRUE(dialogs_.Messages().empty());
 }
 
+TEST_F(Form2Test, NewKeysAreMadeOnlyOnYesAndTheOldPairStaysFindable) {
+    WriteKeyFile("6UGA21");
+    ASSERT_NE(OpenFromMainWindow(), nullptr);
+    app_->Cipher().SetDraw([](int, int) { return 17; });
+    const fs::path earlier = KeyFile().parent_path() / "chat-earlier.mx";
+
+    // No, as Enter or closing the box answers: nothing changes.
+    dialogs_.msgAnswers = {platform::MsgResult::No};
+    Click("cmdBuildChar");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    const Asked question = dialogs_.Messages()[0];
+    EXPECT_EQ(question.title, QStringLiteral("请确认！"));
+    EXPECT_EQ(question.style,
+              MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2);
+    // It names the pair, the way back to it and where it will be kept.
+    EXPECT_TRUE(question.text.contains(QStringLiteral("（6.21）"))) << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains(QStringLiteral("“更改随机密钥”")));
+    EXPECT_TRUE(question.text.contains(app::test::QPath(earlier)));
+    EXPECT_EQ(ReadBytes(KeyFile()), "6UGA21\r\n");
+    EXPECT_FALSE(fs::exists(earlier));
+    EXPECT_EQ(Caption(), QStringLiteral("6.21"));
+    EXPECT_EQ(app_->Cipher().FirstKey, 6);
+
+    // Yes: the new pair is in force, and the old one waits beside it.
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
+    Click("cmdBuildChar");
+    EXPECT_EQ(ReadBytes(KeyFile()), "17UGA17\r\n");
+    EXPECT_EQ(Caption(), QStringLiteral("17.17"));
+    EXPECT_NE(ReadBytes(earlier).find(encoding::ToCp936(u"第一项密钥 6，第二项密钥 21")),
+              std::string::npos);
+
+    // An import replaces the pair just as well, and keeps it too.
+    dialogs_.inputAnswers = {QStringLiteral("12"), QStringLiteral("7")};
+    Click("cmdLoadChar");
+    EXPECT_EQ(ReadBytes(KeyFile()), "12UGA7\r\n");
+    EXPECT_NE(ReadBytes(earlier).find(encoding::ToCp936(u"第一项密钥 17，第二项密钥 17")),
+              std::string::npos);
+}
+
 TEST_F(Form2Test, WithoutTheControlTheKeysShowAsTextAndOneErrorIsShown) {
     Unregister();  // and the program folder holds no library either
     WriteKeyFile("12UGA200");
@@ -329,7 +370,13 @@ TEST_F(Form2Test, RelocationWritesExactlyTwoLinesAndChangesNothingNow) {
     dialogs_.inputAnswers = {QStringLiteral("E")};
     Click("Command1");
     ASSERT_EQ(Inputs().size(), 1u);
-    EXPECT_EQ(Inputs()[0].text, QStringLiteral("请输入保存的位置（如C:\\A）："));
+    // The prompt names the key store in use and an example that works here.
+    EXPECT_EQ(Inputs()[0].text,
+              QStringLiteral("现在的密钥位置：") + app::test::QPath(Store() / "mxsw" / "encrypt") +
+                  QStringLiteral(
+                      "\r\n请输入保存的位置（盘符 D 到 Z，如 E；或已存在文件夹的完整路径，如 ") +
+                  QDir::toNativeSeparators(QDir::homePath()) + QStringLiteral("）："));
+    EXPECT_TRUE(QDir(QDir::homePath()).exists());
     EXPECT_EQ(SettingsIni(), "[set]\r\nKeyChar=E\r\n");
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(dialogs_.Messages()[0].text,
@@ -347,6 +394,69 @@ TEST_F(Form2Test, RelocationWritesExactlyTwoLinesAndChangesNothingNow) {
     dialogs_.inputAnswers = {QStringLiteral("  ") + app::test::QPath(other) + QStringLiteral(" ")};
     Click("Command1");
     EXPECT_EQ(SettingsIni(), "[set]\r\nKeyChar=" + other.string() + "\r\n");
+}
+
+TEST_F(Form2Test, TheKeysGoAlongToANewKeyStoreOnYesAndStayInTheOldOne) {
+    WriteKeyFile("3UGA4");
+    ASSERT_NE(OpenFromMainWindow(), nullptr);
+    const fs::path oldStore = KeyFile().parent_path();
+    WriteBytes(oldStore / "chat-earlier.mx", "earlier pairs\r\n");
+    struct Case {
+        const char* folder;
+        platform::MsgResult answer;
+        bool copied;
+    };
+    for (const Case& c : {Case{"new store", platform::MsgResult::Yes, true},
+                          Case{"declined", platform::MsgResult::No, false}}) {
+        SCOPED_TRACE(c.folder);
+        const fs::path root = temp_.path() / c.folder;
+        fs::create_directories(root);
+        dialogs_.asked.clear();
+        dialogs_.inputAnswers = {app::test::QPath(root)};
+        dialogs_.msgAnswers = {c.answer};
+        Click("Command1");
+        ASSERT_EQ(dialogs_.Messages().size(), 2u);
+        const Asked offer = dialogs_.Messages()[0];
+        EXPECT_EQ(offer.style, MsgStyle::kYesNo | MsgStyle::kQuestion);  // Yes is the default
+        EXPECT_TRUE(offer.text.contains(app::test::QPath(oldStore)));
+        EXPECT_TRUE(offer.text.contains(app::test::QPath(root / "mxsw" / "encrypt")));
+        const fs::path newKeys = root / "mxsw" / "encrypt" / "chat.mx";
+        EXPECT_EQ(fs::exists(newKeys), c.copied);
+        if (c.copied) {
+            EXPECT_EQ(ReadBytes(newKeys), "3UGA4\r\n");
+            EXPECT_EQ(ReadBytes(newKeys.parent_path() / "chat-earlier.mx"), "earlier pairs\r\n");
+        }
+        EXPECT_EQ(SettingsIni(), "[set]\r\nKeyChar=" + root.string() + "\r\n");
+        EXPECT_EQ(dialogs_.Messages()[1].text.contains(QStringLiteral("密钥已复制到新位置")),
+                  c.copied);
+        // Never taken from the old store.
+        EXPECT_EQ(ReadBytes(KeyFile()), "3UGA4\r\n");
+    }
+
+    // A store that has keys already is left as it is, without a question.
+    const fs::path other = temp_.path() / "has keys";
+    WriteBytes(other / "mxsw" / "encrypt" / "chat.mx", "9UGA9\r\n");
+    dialogs_.asked.clear();
+    dialogs_.inputAnswers = {app::test::QPath(other)};
+    Click("Command1");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(ReadBytes(other / "mxsw" / "encrypt" / "chat.mx"), "9UGA9\r\n");
+}
+
+TEST_F(Form2Test, AFailedKeyCopyLeavesSettingsIniAsItWas) {
+    WriteKeyFile("3UGA4");
+    ASSERT_NE(OpenFromMainWindow(), nullptr);
+    const std::string before = SettingsIni();
+    // A plain file where the new store's mxsw folder must go.
+    const fs::path root = temp_.path() / "blocked";
+    WriteBytes(root / "mxsw", "not a folder");
+    dialogs_.inputAnswers = {app::test::QPath(root)};
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
+    Click("Command1");
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_TRUE(Errors()[0].text.contains(QStringLiteral("settings.ini 没有更改")));
+    EXPECT_EQ(SettingsIni(), before);
 }
 
 TEST_F(Form2Test, CancelledOrRejectedRelocationWritesNothing) {

@@ -108,10 +108,13 @@ TEST_P(MainWindowVisitTest, ADecodeDuringTheVisitWaitsForTheMainWindow) {
     decode->txtText3->setText(QStringLiteral("7"));
     decode->txtText4->setText(QStringLiteral("3"));
     dialogs_.asked.clear();
+    // The typed text was never saved: it goes only on Yes.
+    dialogs_.msgAnswers = {platform::MsgResult::Yes};
     Click(decode, "cmdEncoding");
     ProcessEvents();
-    ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    EXPECT_EQ(dialogs_.Messages()[0].text, QStringLiteral("解码操作完成！"));
+    ASSERT_EQ(dialogs_.Messages().size(), 2u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, QString::fromUtf16(app::kReplaceUnsavedQuestion));
+    EXPECT_EQ(dialogs_.Messages()[1].text, QStringLiteral("解码操作完成！"));
     // No main window beside the one that stands in for it.
     EXPECT_EQ(VisibleMainWindows(), 0);
     EXPECT_TRUE(visit->isVisible());
