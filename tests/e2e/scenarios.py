@@ -329,7 +329,7 @@ def about(case):
     main = log_in(program)
     ui.press(ui.find(main, "button", "关于程序(A)"))
     window = program.window("frame", "关于 青岚心情加密器")
-    ui.find(window, "label", "版本信息：1.1.47")
+    ui.find(window, "label", "版本信息：" + case.version)
 
     # Each rotating label runs through its file's lines, one a second.
     for frame_name, lines in (("控件信息", controls), ("算法信息", algorithm)):
@@ -397,14 +397,21 @@ def minisign(*args):
         args[0], result.stderr.decode("utf-8", "replace"))
 
 
+def newer_version(case):
+    """A version above the one the program was built as."""
+    return "%d.0" % (int(case.version.split(".")[0]) + 1)
+
+
 def publish_update(case, server_folder, server_url, installer):
-    """Puts version 9.9 on the update server with, unless `installer` is None,
-    its installer signed by a new publisher key, and names the server and the
-    key in the program's update.ini: the one place that prepares what the
-    program needs to trust an installer."""
+    """Puts the next major version on the update server with, unless
+    `installer` is None, its installer signed by a new publisher key for that
+    version, and names the server and the key in the program's update.ini:
+    the one place that prepares what the program needs to trust an
+    installer."""
     sns = os.path.join(server_folder, "sns")
     os.makedirs(sns, exist_ok=True)
-    write_cp936(os.path.join(sns, "update.lst"), "9.9\n")
+    version = newer_version(case)
+    write_cp936(os.path.join(sns, "update.lst"), version + "\n")
     keys = case.folder("publisher")
     public_file = os.path.join(keys, "minisign.pub")
     secret_file = os.path.join(keys, "minisign.key")
@@ -415,7 +422,8 @@ def publish_update(case, server_folder, server_url, installer):
         setup = os.path.join(sns, "up_velotan.exe")
         with open(setup, "w") as f:
             f.write(installer)
-        minisign("-S", "-s", secret_file, "-m", setup, "-t", "velotan update")
+        # The trusted comment names the version, as the list writes it.
+        minisign("-S", "-s", secret_file, "-m", setup, "-t", "velotan " + version)
     write_cp936(case.path("update.ini"),
                 "[update]\nServer=%s\nPublicKey=%s\n" % (server_url, public_key))
 
@@ -464,4 +472,4 @@ def update_without_installer(case):
         assert process.poll() is None, "the program ended"
         assert not program.has_window("alert", "青岚心情加密器"), "an installer message"
     assert not os.path.exists(case.data_path("upvelotan.exe")), "a partial installer was kept"
-    assert read_cp936(case.data_path("update.lst")).startswith("9.9")
+    assert read_cp936(case.data_path("update.lst")).startswith(newer_version(case))

@@ -14,6 +14,8 @@
 
 #include "AppFixture.h"
 #include "app/Form1.h"
+#include "app/QtText.h"
+#include "common/ChildProcess.h"
 #include "common/LoopbackServer.h"
 #include "common/MinisignTool.h"
 #include "windows/WindowOpeners.h"
@@ -30,6 +32,9 @@ using app::test::WriteBytes;
 QString Q(const char16_t* text) {
     return QString::fromUtf16(text);
 }
+
+// The project's version as CMake has it, which every release changes.
+constexpr const char* kConfiguredVersion = VELOTAN_PROJECT_VERSION;
 
 class FrmUpdateTest : public AppFixture {
   protected:
@@ -55,6 +60,17 @@ class FrmUpdateTest : public AppFixture {
     FrmUpdate* OpenWithoutConfiguring() {
         MakeApp();
         window_ = FrmUpdate::Open(*app_);
+        // The installer runs to its end before the check goes on, so what
+        // it did is there to see when the click returns.
+        window_->launcher = [this](const std::vector<std::string>& argv, std::string* error) {
+            launched_.push_back(argv);
+            const velotan::testing::ProgramRun run = velotan::testing::RunProgram(argv, "");
+            if (run.exitCode == 0)
+                return true;
+            if (error)
+                *error = run.err;
+            return false;
+        };
         return window_;
     }
     FrmUpdate* OpenOnServer() {
@@ -76,6 +92,7 @@ class FrmUpdateTest : public AppFixture {
     velotan::testing::MinisignKeyPair publisher_{keys_ / "publisher"};
     LoopbackServer server_;
     QPointer<FrmUpdate> window_;
+    std::vector<std::vector<std::string>> launched_;
 };
 
 // The outcome of a check stands on the one status line; a text cut off at
@@ -137,8 +154,8 @@ TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
 TEST_F(FrmUpdateTest, LoadShowsTheInstalledVersionAndIdleControls) {
     FrmUpdate* w = OpenOnServer();
     EXPECT_EQ(w->windowTitle(), Q(u"澄川过滤专家升级"));
-    EXPECT_EQ(w->LblProgramVer->text(), QStringLiteral("1.1.47"));
-    EXPECT_EQ(w->LblProgramVer->objectName(), QStringLiteral("LblProgramVer"));
+    EXPECT_EQ(w->LblProgramVer->text(), QString::fromLatin1(kConfiguredVersion));
+    EXPECT_EQ(Find<QLabel>(w, "LblProgramVer"), w->LblProgramVer);
     EXPECT_EQ(Find<QLabel>(w, "SkinLabel1")->text(), Q(u"连接状态："));
     EXPECT_EQ(Find<QLabel>(w, "SkinLabel2")->text(), Q(u"准备："));
     EXPECT_EQ(Find<QLabel>(w, "LblHostver")->text(), QString());
@@ -327,13 +344,60 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     EXPECT_EQ(messages[0].style, 0);  // OK, no icon
     EXPECT_TRUE(installerThereAtMessage);
     EXPECT_EQ(w->LblImportantUpdate->text(), QStringLiteral("1.2Important fixes"));
-    EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_TRUE(app_->Ended());
-
-    // The installer runs on its own; give it a moment to leave its mark.
-    for (int i = 0; i < 100 && ReadBytes(marker) != "ran\n"; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(launched_.size(), 1u);
     EXPECT_EQ(ReadBytes(marker), "ran\n");
+}
+
+// The message box stands between the check and the start. Whatever is put
+// at the download's path meanwhile does not run: the checked copy does.
+TEST_F(FrmUpdateTest, AFileRenamedOverTheInstallerDuringTheMessageDoesNotRun) {
+    const fs::path marker = temp_.path() / "installer-ran";
+    const std::string script = "#!/bin/sh\necho signed > '" + marker.string() + "'\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    ServeInstaller(script);
+    FrmUpdate* w = OpenOnServer();
+    dialogs_.onMessage = [&](const app::test::Asked&) {
+        const fs::path other = temp_.path() / "other";
+        WriteBytes(other, "#!/bin/sh\necho unsigned > '" + marker.string() + "'\n");
+        fs::permissions(other, fs::perms::owner_all);
+        fs::rename(other, Installer());
+    };
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_TRUE(app_->Ended());
+    EXPECT_EQ(launched_.size(), 1u);
+    EXPECT_EQ(ReadBytes(marker), "signed\n");
+}
+
+// The list comes unsigned, over plain http perhaps: its text is shown as the
+// characters it holds. As markup, <img src="/dev/zero"> would make Qt read
+// that file until memory ran out, and a second line could make it open any
+// file at every check.
+TEST_F(FrmUpdateTest, TheListIsShownAsPlainText) {
+    const std::string list = "1.2<img src=\"/dev/zero\">\r\n<img src=\"" +
+                             (temp_.path() / "probe.png").string() + "\">\r\n";
+    server_.ServeBytes("/sns/update.lst", list);
+    server_.ServeStatus("/sns/up_velotan.exe", 404, "Not Found");
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(w->LblImportantUpdate->textFormat(), Qt::PlainText);
+    EXPECT_EQ(w->LblImportantUpdate->text(),
+              QStringLiteral("1.2<img src=\"/dev/zero\"><img src=\"") +
+                  QString::fromStdString((temp_.path() / "probe.png").string()) +
+                  QStringLiteral("\">"));
+    EXPECT_EQ(Status(), Q(kInstallerIncompleteText));
+}
+
+// The status line carries its whole text as a tool tip, and a tool tip
+// would be read as markup: it holds the text escaped.
+TEST_F(FrmUpdateTest, TheStatusLinesToolTipIsThePlainText) {
+    fs::create_directories(List() / "in-the-way");
+    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_TRUE(Status().startsWith(Q(kLocalFileErrorText)));
+    EXPECT_EQ(w->SkinLabel1->toolTip(), app::PlainToolTip(Status()));
 }
 
 // An installer that is not the one the publisher signed never runs: the
@@ -350,8 +414,9 @@ TEST_F(FrmUpdateTest, ChangedInstallerRunsNothingAndTheProgramGoesOn) {
     EXPECT_TRUE(dialogs_.Messages().empty());
     EXPECT_FALSE(app_->Ended());
     EXPECT_TRUE(w->Command1->isEnabled());
+    EXPECT_FALSE(w->Checking());  // the check is over, and it started nothing
+    EXPECT_TRUE(launched_.empty());
     EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::owner_exec, fs::perms::none);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(marker));
 }
 
@@ -383,7 +448,7 @@ TEST_F(FrmUpdateTest, MainWindowButtonOpensTheUpdateWindowAndCommand3ComesBack) 
     ASSERT_NE(update, nullptr);
     window_ = update;
     EXPECT_TRUE(main.isNull() || main->Unloaded());
-    EXPECT_EQ(update->LblProgramVer->text(), QStringLiteral("1.1.47"));
+    EXPECT_EQ(update->LblProgramVer->text(), QString::fromLatin1(kConfiguredVersion));
 
     QTest::mouseClick(update->Command3, Qt::LeftButton);
     app::test::ProcessEvents();
