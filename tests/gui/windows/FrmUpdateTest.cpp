@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
-#include <thread>
 
 #include "AppFixture.h"
 #include "app/Form1.h"
@@ -86,6 +84,8 @@ class FrmUpdateTest : public AppFixture {
             EXPECT_EQ(name.find(".part"), std::string::npos) << name;
     }
     // Runs `f` once the check is under way (at its first round of events).
+    // The lists these tests serve are held back until the test releases
+    // them, so the check is still running then however slow the machine.
     void DuringCheck(std::function<void()> f) { QTimer::singleShot(0, window_, std::move(f)); }
 
     velotan::testing::TempDir keys_;
@@ -222,7 +222,7 @@ TEST_F(FrmUpdateTest, ProgressLinesAndBar) {
 }
 
 TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
-    server_.ServeSlowly("/sns/update.lst", 300000);
+    server_.ServeHeld("/sns/update.lst", "1.1\r\n", 2);
     FrmUpdate* w = OpenOnServer();
     bool seen = false;
     DuringCheck([&] {
@@ -233,6 +233,7 @@ TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
         EXPECT_FALSE(w->Command3->isEnabled());
         // A click on the disabled button starts nothing inside the check.
         QTest::mouseClick(w->Command1, Qt::LeftButton);
+        server_.ReleaseStalls();
     });
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     EXPECT_TRUE(seen);
@@ -245,7 +246,7 @@ TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
 
 TEST_F(FrmUpdateTest, StopButtonEndsTheCheck) {
     WriteBytes(List(), "9.9\r\n");  // an earlier list that would offer an update
-    server_.ServeSlowly("/sns/update.lst", 400000);
+    server_.ServeHeld("/sns/update.lst", "9.9\r\n", 2);
     server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
     FrmUpdate* w = OpenOnServer();
     DuringCheck([&] { QTest::mouseClick(w->Command2, Qt::LeftButton); });
@@ -260,7 +261,7 @@ TEST_F(FrmUpdateTest, StopButtonEndsTheCheck) {
 
 TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
     WriteBytes(List(), "1.0\r\n");
-    server_.ServeSlowly("/sns/update.lst", 400000);
+    server_.ServeHeld("/sns/update.lst", "9.9\r\n", 2);
     FrmUpdate* w = OpenOnServer();
     bool closedAtOnce = true;
     DuringCheck([&] { closedAtOnce = w->close(); });
@@ -274,10 +275,13 @@ TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
 // The opener makes one update window; two made by hand still never run two
 // checks at once: the second says so and asks nothing.
 TEST_F(FrmUpdateTest, ASecondWindowStartsNoCheckWhileOneRuns) {
-    server_.ServeSlowly("/sns/update.lst", 300000);
+    server_.ServeHeld("/sns/update.lst", std::string(1000, 'W'), 512);
     FrmUpdate* w = OpenOnServer();
     QPointer<FrmUpdate> second = FrmUpdate::Open(*app_);
-    DuringCheck([&] { QTest::mouseClick(second->Command1, Qt::LeftButton); });
+    DuringCheck([&] {
+        QTest::mouseClick(second->Command1, Qt::LeftButton);
+        server_.ReleaseStalls();
+    });
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     ASSERT_FALSE(second.isNull());
     EXPECT_EQ(second->SkinLabel1->text(), Q(kCheckBusyText));
