@@ -438,8 +438,11 @@ def open_update_window(program):
     return window
 
 
-@scenario
-def update(case):
+def install_update(case, while_message_open=None):
+    """Runs an update to its end: the list, the signed installer, the last
+    message (with `while_message_open` called while it is open), the end of
+    the program and the installer's run. Returns the installer's marker and
+    the served installer's bytes."""
     server_folder = case.folder("server")
     marker = os.path.join(case.root, "installed.marker")
     with UpdateServer(server_folder) as server:
@@ -447,12 +450,21 @@ def update(case):
         process, program = start(case)
         window = open_update_window(program)
         ui.press(ui.find(window, "button", "开始更新"))
+        if while_message_open:
+            program.window("alert", "青岚心情加密器")
+            while_message_open(marker)
         answer_message(program, "青岚心情加密器", "安装包下载完成，现在请关闭程序。")
         # The program ends, and the installer it started runs.
         exit_code = process.wait(timeout=ui.TIMEOUT)
         assert exit_code == 0, "the program ended with %d" % exit_code
         wait_for_file(marker, "the installer's marker")
-    served = open(os.path.join(server_folder, "sns", "up_velotan.exe"), "rb").read()
+    with open(os.path.join(server_folder, "sns", "up_velotan.exe"), "rb") as f:
+        return marker, f.read()
+
+
+@scenario
+def update(case):
+    marker, served = install_update(case)
     assert open(case.data_path("upvelotan.exe"), "rb").read() == served
 
 
@@ -517,21 +529,13 @@ def update_signed_for_another_version(case):
 def update_swapped_during_message(case):
     """While the last message is open, another script is renamed over the
     downloaded installer: the copy that was checked runs, not that one."""
-    server_folder = case.folder("server")
-    marker = os.path.join(case.root, "installed.marker")
-    with UpdateServer(server_folder) as server:
-        publish_update(case, server_folder, server.url, INSTALLER % marker)
-        process, program = start(case)
-        window = open_update_window(program)
-        ui.press(ui.find(window, "button", "开始更新"))
-        program.window("alert", "青岚心情加密器")
+
+    def swap(marker):
         other = case.path("swapped-in")
         with open(other, "w") as f:
             f.write("#!/bin/sh\necho swapped > %s\n" % marker)
         os.chmod(other, 0o700)
         os.rename(other, case.data_path("upvelotan.exe"))
-        answer_message(program, "青岚心情加密器", "安装包下载完成，现在请关闭程序。")
-        exit_code = process.wait(timeout=ui.TIMEOUT)
-        assert exit_code == 0, "the program ended with %d" % exit_code
-        wait_for_file(marker, "the installer's marker")
+
+    marker, _ = install_update(case, swap)
     assert open(marker).read() == "installed\n", open(marker).read()
