@@ -109,7 +109,8 @@ TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
           CheckOutcome::NoPublicKey, CheckOutcome::BadPublicKey, CheckOutcome::SignatureMissing,
           CheckOutcome::SignatureMalformed, CheckOutcome::SignatureOtherKey,
           CheckOutcome::SignatureMismatch, CheckOutcome::SignatureCommentChanged,
-          CheckOutcome::SignatureUnchecked}) {
+          CheckOutcome::SignatureUnchecked, CheckOutcome::SignatureLegacy,
+          CheckOutcome::SignatureOtherVersion}) {
         for (bool earlier : {false, true}) {
             const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
             EXPECT_FALSE(text.isEmpty());
@@ -144,6 +145,12 @@ TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
         {{CheckOutcome::SignatureMismatch, false, {}, {}}, Q(kSignatureMismatchText)},
         {{CheckOutcome::SignatureCommentChanged, false, {}, {}}, Q(kSignatureCommentText)},
         {{CheckOutcome::SignatureUnchecked, false, {}, {}}, Q(kSignatureUncheckedText)},
+        {{CheckOutcome::SignatureLegacy, false, {}, {}},
+         Q(u"安装包的签名是旧的 Ed 形式，未运行。")},
+        {{CheckOutcome::SignatureOtherVersion, false, {}, {}},
+         Q(u"签名不是为所列的版本做的，未运行。")},
+        {{CheckOutcome::InstallerFolderShared, false, "/data", {}},
+         Q(u"别人也能写入安装包的文件夹，未运行：/data")},
         {{CheckOutcome::InstallerNotStarted, false, file, "why"},
          Q(kInstallerStartFailedText) + QStringLiteral("/data/upvelotan.exe")},
     };
