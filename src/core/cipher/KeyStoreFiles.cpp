@@ -96,7 +96,9 @@ bool CopyKeyStore(const fs::path& from, const fs::path& to, std::string* error) 
         if (!fs::create_directory(p, ec) && ec)
             return Fail(error, "cannot create " + p.string() + ": " + ec.message());
     }
-    for (const char* name : {kKeyFileName, kEarlierKeysFileName}) {
+    // Every key file of the store goes along: the key pair, the replaced
+    // pairs, and the strong keys of strong/StrongKeyRing.h (own and friends').
+    for (const char* name : {kKeyFileName, kEarlierKeysFileName, "strong.mx", "friends.mx"}) {
         const fs::path source = from / name;
         const fs::path target = to / name;
         std::error_code ec;

@@ -23,11 +23,11 @@ bool KeepEarlierKeys(const std::filesystem::path& folder, std::u16string_view ne
 // The current local time as chat-earlier.mx writes it: 2026-12-07 22:10:05.
 std::u16string NowStamp();
 
-// Copies the key files of the key-store folder `from` (chat.mx and
-// chat-earlier.mx) into the key-store folder `to`, making `to` and its
-// parent where nothing stands yet (the root above them must exist). A file
-// `to` already has is left alone; `from` is never changed. False, with the
-// reason, when a file could not be copied.
+// Copies the key files of the key-store folder `from` (chat.mx,
+// chat-earlier.mx, and the strong keys strong.mx and friends.mx) into the key-store folder `to`,
+// making `to` and its parent where nothing stands yet (the root above them must exist). A file `to`
+// already has is left alone; `from` is never changed. False, with the reason, when a file could not
+// be copied.
 bool CopyKeyStore(const std::filesystem::path& from, const std::filesystem::path& to,
                   std::string* error = nullptr);
 

@@ -86,11 +86,17 @@ TEST(CopyKeyStore, CopiesWhatTheNewStoreLacksAndLeavesTheOldOne) {
     const fs::path from = tmp / "old" / "mxsw" / "encrypt";
     WriteBytes(from / "chat.mx", "6UGA21\r\n");
     WriteBytes(from / "chat-earlier.mx", "header\r\nearlier\r\n");
+    WriteBytes(from / "strong.mx", "own strong keys");
+    WriteBytes(from / "friends.mx", "friends' keys");
+    WriteBytes(from / "notes.txt", "not a key file");
     fs::create_directories(tmp / "new");
     const fs::path to = tmp / "new" / "mxsw" / "encrypt";
     ASSERT_TRUE(CopyKeyStore(from, to));
     EXPECT_EQ(ReadBytes(to / "chat.mx"), "6UGA21\r\n");
     EXPECT_EQ(ReadBytes(to / "chat-earlier.mx"), "header\r\nearlier\r\n");
+    EXPECT_EQ(ReadBytes(to / "strong.mx"), "own strong keys");
+    EXPECT_EQ(ReadBytes(to / "friends.mx"), "friends' keys");
+    EXPECT_FALSE(fs::exists(to / "notes.txt"));
     EXPECT_EQ(ReadBytes(from / "chat.mx"), "6UGA21\r\n");
 
     // What the new store has already stays.
