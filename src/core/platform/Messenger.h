@@ -25,6 +25,10 @@ enum MsgStyle : int {
     kSystemModal = 4096,
 };
 
+// A question whose safe answer is No: Yes and No, a warning, No the default.
+inline constexpr int kRiskyQuestion =
+    MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2;
+
 inline constexpr int kButtonMask = 0x0F;
 inline constexpr int kIconMask = 0x70;
 

@@ -25,9 +25,6 @@ namespace fs = std::filesystem;
 using platform::MsgResult;
 using platform::MsgStyle;
 
-constexpr int kQuestionStyle =
-    MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2;
-
 class EditorWorkTest : public AppFixture {
   protected:
     void SetUp() override {
@@ -78,7 +75,7 @@ TEST_F(EditorWorkTest, ADocumentMadeWithOtherKeysIsLoadedOnlyOnYes) {
         ASSERT_EQ(dialogs_.Messages().size(), 1u);
         const Asked asked = dialogs_.Messages()[0];
         EXPECT_EQ(asked.text, Q(kDocumentKeysQuestion));
-        EXPECT_EQ(asked.style, kQuestionStyle);
+        EXPECT_EQ(asked.style, platform::kRiskyQuestion);
         EXPECT_TRUE(asked.text.contains(QStringLiteral("更改随机密钥")));
         // Nothing changed: editor, caption, the window's document state.
         EXPECT_EQ(Editor()->Text(), QStringLiteral("mine"));
@@ -109,7 +106,7 @@ TEST_F(EditorWorkTest, UnsavedTextIsClearedOrReplacedByALoadOnlyOnYes) {
         ASSERT_EQ(dialogs_.Messages().size(), 1u);
         EXPECT_EQ(dialogs_.Messages()[0].text, Q(kReplaceUnsavedQuestion));
         EXPECT_EQ(dialogs_.Messages()[0].title, QStringLiteral("请确认！"));
-        EXPECT_EQ(dialogs_.Messages()[0].style, kQuestionStyle);
+        EXPECT_EQ(dialogs_.Messages()[0].style, platform::kRiskyQuestion);
         EXPECT_EQ(Editor()->Text(), QStringLiteral("写了一半"));
         EXPECT_EQ(Caption(), QStringLiteral("文本区"));
 

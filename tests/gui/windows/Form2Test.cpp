@@ -244,8 +244,7 @@ TEST_F(Form2Test, NewKeysAreMadeOnlyOnYesAndTheOldPairStaysFindable) {
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     const Asked question = dialogs_.Messages()[0];
     EXPECT_EQ(question.title, QStringLiteral("请确认！"));
-    EXPECT_EQ(question.style,
-              MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2);
+    EXPECT_EQ(question.style, platform::kRiskyQuestion);
     // It names the pair, the way back to it and where it will be kept.
     EXPECT_TRUE(question.text.contains(QStringLiteral("（6.21）"))) << question.text.toStdString();
     EXPECT_TRUE(question.text.contains(QStringLiteral("“更改随机密钥”")));

@@ -22,9 +22,6 @@ using app::test::Asked;
 using platform::MsgResult;
 using platform::MsgStyle;
 
-constexpr int kQuestionStyle =
-    MsgStyle::kYesNo | MsgStyle::kExclamation | MsgStyle::kDefaultButton2;
-
 class NoWorkLostTest : public WindowsFixture {
   protected:
     void SetUp() override {
@@ -78,7 +75,7 @@ TEST_F(NoWorkLostTest, KeysThatDidNotMakeTheTextAskFirstAndNoChangesNothing) {
                 asked.text,
                 QStringLiteral("密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？"));
             EXPECT_EQ(asked.title, QStringLiteral("请确认！"));
-            EXPECT_EQ(asked.style, kQuestionStyle);
+            EXPECT_EQ(asked.style, platform::kRiskyQuestion);
             // The editor, the boxes, the window and the keys stay as they were.
             EXPECT_EQ(Editor()->Text(), QStringLiteral("原来的文字"));
             ASSERT_FALSE(decode_.isNull());
@@ -114,7 +111,7 @@ TEST_F(NoWorkLostTest, UnsavedTextIsReplacedByADecodeOnlyOnYes) {
     Click(decode_, "cmdEncoding");
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(dialogs_.Messages()[0].text, Q(app::kReplaceUnsavedQuestion));
-    EXPECT_EQ(dialogs_.Messages()[0].style, kQuestionStyle);
+    EXPECT_EQ(dialogs_.Messages()[0].style, platform::kRiskyQuestion);
     EXPECT_EQ(Editor()->Text(), QStringLiteral("还没保存的心情"));
     ASSERT_FALSE(decode_.isNull());
 
