@@ -124,6 +124,9 @@ Form1* App::ShowMainWindow() {
     if (mainWindow_) {
         mainWindow_->show();
         mainWindow_->raise();
+        // The login window that showed it is going: without a window manager
+        // to pass the keyboard on, typing would go nowhere.
+        mainWindow_->activateWindow();
     }
     return mainWindow_;
 }

@@ -153,6 +153,10 @@ TEST_F(NoWorkLostTest, TextKeptForTheMainWindowsReturnCountsAsUnsavedToo) {
 TEST_F(NoWorkLostTest, AfterLoginTypingGoesIntoTheEditor) {
     Main();
     EXPECT_EQ(main_->focusWidget(), main_->txtText1);
+    // The window takes the keyboard itself: the login window that showed it
+    // is gone, and no window manager need pass the keyboard on.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main_));
+    EXPECT_EQ(QApplication::focusWidget(), main_->txtText1);
 }
 
 TEST_F(NoWorkLostTest, EscapeActsAsEachWindowsBackOrCloseButton) {
