@@ -63,5 +63,26 @@ Module['velotan'] = (function () {
       if (!done) return null;
       return { cipherText: result(0), codeTable: result(1), shareText: result(2) };
     },
+    // The characters code page 936 cannot carry, listed for a question
+    // ("😀 € 한 等"), or '' when every character travels.
+    unsupported: function (text) {
+      return withTexts([text], _velotan_unsupported) ? result(0) : '';
+    },
+    // True when the text holds a strong post (心情：QL2: or a later version).
+    isStrongPost: function (text) {
+      return withTexts([text], _velotan_is_strong_post) === 1;
+    },
+    // Tries every key of the key box (one key text a line) on a strong post:
+    // {mood, line} with the line of the key that opened it, or {message}.
+    strongOpen: function (post, keyBox) {
+      var line = withTexts([post, keyBox], _velotan_strong_open);
+      return line > 0 ? { mood: result(0), line: line } : { message: result(0) };
+    },
+    // A strong post of the mood under the key on the key box's first line:
+    // {post}, or {message}.
+    strongSeal: function (mood, keyBox) {
+      var done = withTexts([mood, keyBox], _velotan_strong_seal);
+      return done ? { post: result(0) } : { message: result(0) };
+    },
   };
 })();
