@@ -38,8 +38,11 @@ list(FILTER sodium_sources EXCLUDE REGEX "/randombytes/(sysrandom|internal)/")
 add_library(velotan_sodium STATIC ${sodium_sources})
 set_target_properties(velotan_sodium PROPERTIES C_STANDARD 99 C_EXTENSIONS ON)
 target_include_directories(velotan_sodium
-  PRIVATE ${sodium_src}/include/sodium
+  PRIVATE ${sodium_src}/include/sodium ${sodium_generated}/sodium
   PUBLIC ${sodium_generated} ${sodium_src}/include)
+# The generated version.h includes "export.h" beside it; that folder is
+# searched last, so that none of its short names hides one of ours.
+target_compile_options(velotan_sodium INTERFACE "SHELL:-idirafter ${sodium_src}/include/sodium")
 target_compile_definitions(velotan_sodium PRIVATE
   CONFIGURED=1 NATIVE_LITTLE_ENDIAN=1 HAVE_C_VARARRAYS=1)
 # Not our code: its warnings are libsodium's, so none are shown.

@@ -78,6 +78,11 @@ Module['velotan'] = (function () {
       var line = withTexts([post, keyBox], _velotan_strong_open);
       return line > 0 ? { mood: result(0), line: line } : { message: result(0) };
     },
+    // A new strong key's text ("QLK1:…").
+    newStrongKey: function () {
+      _velotan_strong_new_key();
+      return result(0);
+    },
     // A strong post of the mood under the key on the key box's first line:
     // {post}, or {message}.
     strongSeal: function (mood, keyBox) {

@@ -224,4 +224,10 @@ EMSCRIPTEN_KEEPALIVE int velotan_strong_seal(const char16_t* mood, int moodLengt
     return 1;
 }
 
+// A new key's text, from libsodium's random source (the page's tests make
+// their keys with it; the page itself only reads keys).
+EMSCRIPTEN_KEEPALIVE void velotan_strong_new_key() {
+    results[0] = encoding::Utf8ToUtf16Lossy(strong::KeyText(strong::NewStrongKey()));
+}
+
 }  // extern "C"
