@@ -49,6 +49,13 @@ Module['velotan'] = (function () {
       var value = withTexts([text], _velotan_key_number);
       return value === -2147483648 ? null : value;
     },
+    // True when the keys made the code table; false when decoding with them
+    // most likely gives gibberish.
+    keysFit: function (codeTable, firstKey, secondKey) {
+      return withTexts([codeTable], function (t, tl) {
+        return _velotan_keys_fit(t, tl, firstKey, secondKey);
+      }) === 1;
+    },
     decrypt: function (cipherText, codeTable, firstKey, secondKey) {
       withTexts([cipherText, codeTable], function (c, cl, t, tl) {
         _velotan_decrypt(c, cl, t, tl, firstKey, secondKey);

@@ -133,6 +133,16 @@ EMSCRIPTEN_KEEPALIVE int velotan_key_number(const char16_t* text, int length) {
     return key ? *key : INT_MIN;
 }
 
+// 1 when the keys made the code table (every offset a whole number from 1
+// to 26, before any rounding); 0 when its decoding is most likely gibberish.
+EMSCRIPTEN_KEEPALIVE int velotan_keys_fit(const char16_t* codeTable, int tableLength, int firstKey,
+                                          int secondKey) {
+    return cipher::KeysFitCodeTable(Text(codeTable, tableLength), static_cast<int16_t>(firstKey),
+                                    static_cast<int16_t>(secondKey))
+               ? 1
+               : 0;
+}
+
 // The plain text into slot 0, the punctuation put back.
 EMSCRIPTEN_KEEPALIVE void velotan_decrypt(const char16_t* cipherText, int cipherLength,
                                           const char16_t* codeTable, int tableLength, int firstKey,

@@ -152,7 +152,26 @@
     }
     var keys = readKeys('decode');
     if (!keys) return;
-    box.plain.textContent = core.decrypt(box.cipher.value, box.table.value, keys[0], keys[1]);
+    var cipher = box.cipher.value;
+    var table = box.table.value;
+    if (core.keysFit(table, keys[0], keys[1])) {
+      showDecoded(cipher, table, keys, started);
+      return;
+    }
+    // Wrong keys decode to gibberish that looks like a result: the reader
+    // decides, as in the program's decode window.
+    ask('密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？').then(function (yes) {
+      if (yes) {
+        showDecoded(cipher, table, keys, performance.now());
+      } else {
+        box.plain.textContent = '';
+        tell('decode', '没有解码：密钥与这段密文不符。');
+      }
+    });
+  }
+
+  function showDecoded(cipher, table, keys, started) {
+    box.plain.textContent = core.decrypt(cipher, table, keys[0], keys[1]);
     box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     tell('decode', '解码操作完成！', true);
     box.plain.scrollIntoView({ block: 'nearest' });

@@ -292,6 +292,29 @@ def main():
                        "decode says it is done")
         driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-decoded.png"))
 
+        # Wrong keys: the page asks before showing what they give. No shows
+        # nothing; Yes shows it, as the program's decode window does.
+        type_into(driver, "key1", "13")
+        driver.find_element(By.ID, "decode").click()
+        asked = question(driver)
+        failures.check(asked == "密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？",
+                       "decoding with wrong keys asks first: %r" % asked)
+        failures.check(driver.switch_to.active_element.get_attribute("id") == "ask-no",
+                       "the question's default is No")
+        answer(driver, False)
+        failures.check(driver.find_element(By.ID, "plain").get_property("textContent") == ""
+                       and driver.find_element(By.ID, "decode-message").text
+                       == "没有解码：密钥与这段密文不符。",
+                       "answered No, nothing is shown")
+        driver.find_element(By.ID, "decode").click()
+        question(driver)
+        answer(driver, True)
+        shown = driver.find_element(By.ID, "plain").get_property("textContent")
+        failures.check(shown not in ("", sent)
+                       and driver.find_element(By.ID, "decode-message").text == "解码操作完成！",
+                       "answered Yes, what the wrong keys give is shown: %r" % shown)
+        type_into(driver, "key1", "12")
+
         # A bad key is named, and nothing is decoded.
         type_into(driver, "key2", "40000")
         driver.execute_script("document.getElementById('plain').textContent = ''")
