@@ -121,13 +121,12 @@
       return;
     }
     var opened = core.strongOpen(box.post.value, box.strongkey.value);
+    box.plain.textContent = opened.message === undefined ? opened.mood : '';
+    box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     if (opened.message !== undefined) {
-      box.plain.textContent = '';
       tell('decode', opened.message);
       return;
     }
-    box.plain.textContent = opened.mood;
-    box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     tell('decode', '解码完成：用强密钥框第 ' + opened.line + ' 行的密钥加密。' +
          '持有这把密钥的人（它的主人，或主人的任何好友）都可能写下它。', true);
     box.plain.scrollIntoView({ block: 'nearest' });
@@ -135,7 +134,9 @@
 
   function decode() {
     var started = performance.now();
-    if (core.isStrongPost(box.post.value)) {
+    // A strong post fills neither cipher box; what the user typed into them
+    // afterwards is decoded as typed.
+    if (box.cipher.value === '' && box.table.value === '' && core.isStrongPost(box.post.value)) {
       strongDecode(started);
       return;
     }
