@@ -387,6 +387,8 @@ def main():
             ".webkitTextSecurity") == "disc"
             and driver.find_element(By.ID, "strongkey").get_attribute("autocomplete") == "off",
             "the strong key box is masked and not remembered")
+        driver.execute_script("document.getElementById('strongkey').scrollIntoView()")
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-strong-keys.png"))
         paste(driver, "post", "小青的心情 10:24\n" + strong_post + "\n来自青岚心情加密器")
         failures.check(value(driver, "cipher") == "" and value(driver, "table") == "",
                        "a strong post fills neither the cipher text nor the code table")
@@ -430,8 +432,8 @@ def main():
         long_mood = ("今天下了一场小雨，青石板路湿漉漉的。明天见😀\r\n" * 1500)[:32766]
         strong_posts = {20: (cli.strong_post(long_mood[:20], friend_file), long_mood[:20]),
                         32766: (cli.strong_post(long_mood, friend_file), long_mood)}
-        for length, (sample, mood) in strong_posts.items():
-            last = strong_decode_time(driver, sample, others + [friend], mood)
+        for length, (sample, expected) in strong_posts.items():
+            last = strong_decode_time(driver, sample, others + [friend], expected)
             none = strong_decode_time(driver, sample, others + [stranger], None)
             print("decoding a strong post of %d characters with 100 keys took %.1f ms with the "
                   "right one last, %.1f ms with none right (limit %d)"
@@ -489,9 +491,9 @@ def main():
             for _ in range(args.measure):
                 readies.append(load(driver, url, 1280, 800))
                 decodes.append(decode_time(driver, cli))
-                for length, (sample, mood) in strong_posts.items():
+                for length, (sample, expected) in strong_posts.items():
                     strong[length].append(
-                        strong_decode_time(driver, sample, others + [friend], mood))
+                        strong_decode_time(driver, sample, others + [friend], expected))
             print("over %d loads: ready median %.1f ms (max %.1f), decoding 4,096 characters "
                   "median %.1f ms (max %.1f), page %d bytes" % (
                       args.measure, statistics.median(readies), max(readies),
