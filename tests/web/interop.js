@@ -203,11 +203,20 @@ function strongVectors(core) {
   return vectors.length > 0 && opened === vectors.length;
 }
 
-// The vectors in docs/strong-posts.md: each under a heading, the key text,
-// the mood and the post in code blocks.
+// The vectors in docs/strong-posts.md: under "## Test vectors", the key text
+// in the first code block, then a table of moods (in C notation) and posts.
 function readVectors() {
   if (!fs.existsSync(vectorsPath)) return [];
-  return [];
+  const doc = fs.readFileSync(vectorsPath, 'utf8');
+  const section = doc.split(/^## Test vectors$/m)[1];
+  if (!section) return [];
+  const body = section.split(/^## /m)[0];
+  const key = (body.match(/^```\n(QLK1:\S+)\n```$/m) || [])[1];
+  const vectors = [];
+  for (const row of body.matchAll(/^\| `("(?:[^"\\]|\\.)*")`[^|]*\| `(心情：QL2:[^`]+)` \|$/gm)) {
+    vectors.push({ name: row[1], key: key, mood: JSON.parse(row[1]), post: row[2] });
+  }
+  return key ? vectors : [];
 }
 
 // velotan-cli seals, the module opens; the module seals, velotan-cli opens.
