@@ -91,8 +91,8 @@ KeyLines ReadKeyLines(std::u16string_view box, bool firstLineOnly) {
             result.keys.push_back(*parsed.key);
             result.lines.push_back(number);
         } else if (parsed.error != strong::KeyTextError::Empty || firstLineOnly) {
-            result.error = "强密钥第 " + std::to_string(number) +
-                           " 行：" + strong::KeyTextErrorMessage(parsed.error);
+            result.error = "强密钥第 " + std::to_string(number) + " 行：" +
+                           strong::KeyTextErrorMessage(parsed.error);
             return result;
         }
         if (firstLineOnly)
@@ -223,7 +223,8 @@ EMSCRIPTEN_KEEPALIVE int velotan_strong_seal(const char16_t* mood, int moodLengt
         results[0] = encoding::Utf8ToUtf16Lossy(keys.error);
         return 0;
     }
-    const auto post = strong::SealPost(keys.keys.front(), encoding::Utf16ToUtf8(Text(mood, moodLength)));
+    const auto post =
+        strong::SealPost(keys.keys.front(), encoding::Utf16ToUtf8(Text(mood, moodLength)));
     if (!post) {
         results[0] = u"文本过长，无法加密！强加密的心情不能超过 " +
                      encoding::Utf8ToUtf16Lossy(std::to_string(strong::kMaxStrongMoodBytes)) +
