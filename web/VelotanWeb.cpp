@@ -104,6 +104,12 @@ KeyLines ReadKeyLines(std::u16string_view box, bool firstLineOnly) {
     return result;
 }
 
+// A UTF-8 text into slot 0, and the value to return with it.
+int Reply(std::string_view utf8, int value) {
+    results[0] = encoding::Utf8ToUtf16Lossy(utf8);
+    return value;
+}
+
 }  // namespace
 
 extern "C" {
@@ -200,18 +206,13 @@ EMSCRIPTEN_KEEPALIVE int velotan_is_strong_post(const char16_t* post, int length
 EMSCRIPTEN_KEEPALIVE int velotan_strong_open(const char16_t* post, int postLength,
                                              const char16_t* keyBox, int keyBoxLength) {
     const KeyLines keys = ReadKeyLines(Text(keyBox, keyBoxLength), false);
-    if (!keys.error.empty()) {
-        results[0] = encoding::Utf8ToUtf16Lossy(keys.error);
-        return 0;
-    }
+    if (!keys.error.empty())
+        return Reply(keys.error, 0);
     const strong::OpenResult opened =
         strong::OpenPost(encoding::Utf16ToUtf8(Text(post, postLength)), keys.keys);
-    if (opened.status != strong::OpenStatus::Opened) {
-        results[0] = encoding::Utf8ToUtf16Lossy(strong::OpenStatusMessage(opened.status));
-        return 0;
-    }
-    results[0] = encoding::Utf8ToUtf16Lossy(opened.mood);
-    return keys.lines.at(opened.keyIndex);
+    if (opened.status != strong::OpenStatus::Opened)
+        return Reply(strong::OpenStatusMessage(opened.status), 0);
+    return Reply(opened.mood, keys.lines.at(opened.keyIndex));
 }
 
 // A strong post of the mood with the key on the key box's first line: 1
@@ -219,20 +220,16 @@ EMSCRIPTEN_KEEPALIVE int velotan_strong_open(const char16_t* post, int postLengt
 EMSCRIPTEN_KEEPALIVE int velotan_strong_seal(const char16_t* mood, int moodLength,
                                              const char16_t* keyBox, int keyBoxLength) {
     const KeyLines keys = ReadKeyLines(Text(keyBox, keyBoxLength), true);
-    if (!keys.error.empty()) {
-        results[0] = encoding::Utf8ToUtf16Lossy(keys.error);
-        return 0;
-    }
+    if (!keys.error.empty())
+        return Reply(keys.error, 0);
     const auto post =
         strong::SealPost(keys.keys.front(), encoding::Utf16ToUtf8(Text(mood, moodLength)));
-    if (!post) {
-        results[0] = u"文本过长，无法加密！强加密的心情不能超过 " +
-                     encoding::Utf8ToUtf16Lossy(std::to_string(strong::kMaxStrongMoodBytes)) +
-                     u" 个字节（UTF-8，约 32766 个汉字），请分段加密。";
-        return 0;
-    }
-    results[0] = encoding::Utf8ToUtf16Lossy(*post);
-    return 1;
+    if (!post)
+        return Reply("文本过长，无法加密！强加密的心情不能超过 " +
+                         std::to_string(strong::kMaxStrongMoodBytes) +
+                         " 个字节（UTF-8，约 32766 个汉字），请分段加密。",
+                     0);
+    return Reply(*post, 1);
 }
 
 // A new key's text, from libsodium's random source (the page's tests make

@@ -197,6 +197,16 @@ def answer(driver, yes):
         lambda d: not d.execute_script("return document.getElementById('ask').open"))
 
 
+def answered(driver, button_id, yes):
+    """Presses a button, waits for the page's question and answers it.
+    Returns the question and the id of the element focused while it asked."""
+    driver.find_element(By.ID, button_id).click()
+    asked = question(driver)
+    focused = driver.switch_to.active_element.get_attribute("id")
+    answer(driver, yes)
+    return asked, focused
+
+
 def set_value(driver, element_id, text):
     driver.execute_script("document.getElementById(arguments[0]).value = arguments[1]",
                           element_id, text)
@@ -296,20 +306,15 @@ def main():
         # Wrong keys: the page asks before showing what they give. No shows
         # nothing; Yes shows it, as the program's decode window does.
         type_into(driver, "key1", "13")
-        driver.find_element(By.ID, "decode").click()
-        asked = question(driver)
+        asked, focused = answered(driver, "decode", False)
         failures.check(asked == "密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？",
                        "decoding with wrong keys asks first: %r" % asked)
-        failures.check(driver.switch_to.active_element.get_attribute("id") == "ask-no",
-                       "the question's default is No")
-        answer(driver, False)
+        failures.check(focused == "ask-no", "the question's default is No")
         failures.check(driver.find_element(By.ID, "plain").get_property("textContent") == ""
                        and driver.find_element(By.ID, "decode-message").text
                        == "没有解码：密钥与这段密文不符。",
                        "answered No, nothing is shown")
-        driver.find_element(By.ID, "decode").click()
-        question(driver)
-        answer(driver, True)
+        answered(driver, "decode", True)
         shown = driver.find_element(By.ID, "plain").get_property("textContent")
         failures.check(shown not in ("", sent)
                        and driver.find_element(By.ID, "decode-message").text == "解码操作完成！",
@@ -354,18 +359,16 @@ def main():
         set_value(driver, "mood", "今天很开心😀€한국")
         driver.find_element(By.ID, "encrypt").click()
         asked = question(driver)
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-question.png"))
+        answer(driver, False)
         failures.check(asked == "文本中有本程序无法加密的字符：\r\n😀 € 한 국\r\n加密后它们将变成“?”，"
                        "收到的人看不到它们。\r\n是否继续加密？",
                        "encrypting an emoji, € and Hangul asks first: %r" % asked)
-        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-question.png"))
-        answer(driver, False)
         failures.check(value(driver, "share") == again
                        and driver.find_element(By.ID, "encrypt-message").text
                        == "没有加密：文本中有无法加密的字符。",
                        "answered No, nothing is encrypted")
-        driver.find_element(By.ID, "encrypt").click()
-        question(driver)
-        answer(driver, True)
+        answered(driver, "encrypt", True)
         cipher, _, table = value(driver, "share")[len("心情："):].partition("解密钥匙：")
         decoded = cli.decrypt(cipher, table, "23,5")
         failures.check(decoded == "今天很开心?????",
