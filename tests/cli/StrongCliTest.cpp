@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "common/ChildProcess.h"
+#include "CliRun.h"
 #include "common/QrReader.h"
 #include "common/TempDir.h"
 
@@ -16,12 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using CliRun = velotan::testing::ProgramRun;
-
-CliRun RunCli(std::vector<std::string> args, const std::string& input) {
-    args.insert(args.begin(), VELOTAN_CLI);
-    return velotan::testing::RunProgram(std::move(args), input);
-}
+using velotan::testing::CliRun;
+using velotan::testing::RunCli;
 
 const char* kKey00 = "QLK1:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh-z8ThO";
 
