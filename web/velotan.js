@@ -54,8 +54,10 @@
   box['ask-no'].addEventListener('click', function () {
     answer(false);
   });
+  // Escape closes the box without an answer: 否. The event comes after the
+  // answer's own close, when another question may already be open.
   box.ask.addEventListener('close', function () {
-    answer(false);
+    if (!box.ask.open) answer(false);
   });
 
   // Line breaks as the program's editor gives them: CR LF.

@@ -41,6 +41,7 @@ try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import WebDriverWait
 except ImportError:
     skip("python3-selenium is not installed (scripts/setup --web)")
@@ -368,6 +369,16 @@ def main():
                        and driver.find_element(By.ID, "encrypt-message").text
                        == "没有加密：文本中有无法加密的字符。",
                        "answered No, nothing is encrypted")
+        driver.execute_script("document.getElementById('encrypt-message').textContent = ''")
+        driver.find_element(By.ID, "encrypt").click()
+        question(driver)
+        driver.switch_to.active_element.send_keys(Keys.ESCAPE)
+        WebDriverWait(driver, 5).until(
+            lambda d: not d.execute_script("return document.getElementById('ask').open"))
+        failures.check(value(driver, "share") == again
+                       and driver.find_element(By.ID, "encrypt-message").text
+                       == "没有加密：文本中有无法加密的字符。",
+                       "Escape is No")
         answered(driver, "encrypt", True)
         cipher, _, table = value(driver, "share")[len("心情："):].partition("解密钥匙：")
         decoded = cli.decrypt(cipher, table, "23,5")
