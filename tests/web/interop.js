@@ -72,20 +72,25 @@ const marks = [
 function asciiChar() {
   return String.fromCharCode(0x20 + below(0x7f - 0x20));
 }
-function randomText() {
-  const length = below(4) === 0 ? below(8) : below(300);
+// A random text of `kinds`, each [weight out of 20, make one piece].
+function randomText(kinds, shortest) {
+  const length = shortest + (below(4) === 0 ? below(8) : below(300));
   let text = '';
   while (text.length < length) {
-    const kind = below(20);
-    if (kind < 6) text += asciiChar();
-    else if (kind < 14) text += pick(hanzi);
-    else if (kind < 17) text += pick(marks);
-    else if (kind < 18) text += '\r\n';
-    else if (kind < 19) text += '\n';
-    else text += ' ';
+    let kind = below(20);
+    const found = kinds.find(([weight]) => (kind -= weight) < 0);
+    text += found[1]();
   }
   return text;
 }
+const cipherKinds = [
+  [6, asciiChar],
+  [8, () => pick(hanzi)],
+  [3, () => pick(marks)],
+  [1, () => '\r\n'],
+  [1, () => '\n'],
+  [1, () => ' '],
+];
 // Mostly keys as the program makes them (1 to 39), some from the whole
 // 16-bit range; the first key is never 0.
 function randomKeys() {
@@ -120,20 +125,14 @@ function runCliWith(args, input) {
 
 // Moods for strong posts: any character travels, emoji, Hangul and € too.
 const beyondCp936 = ['😀', '🎉', '👍🏽', '€', '한', '국', 'é', 'ß', '∑', '\u00a0', '\u3000'];
-function randomStrongMood() {
-  const length = 1 + (below(4) === 0 ? below(8) : below(300));
-  let text = '';
-  while (text.length < length) {
-    const kind = below(20);
-    if (kind < 5) text += asciiChar();
-    else if (kind < 12) text += pick(hanzi);
-    else if (kind < 14) text += pick(marks);
-    else if (kind < 17) text += pick(beyondCp936);
-    else if (kind < 18) text += '\r\n';
-    else text += ' ';
-  }
-  return text;
-}
+const strongKinds = [
+  [5, asciiChar],
+  [7, () => pick(hanzi)],
+  [2, () => pick(marks)],
+  [3, () => pick(beyondCp936)],
+  [1, () => '\r\n'],
+  [2, () => ' '],
+];
 
 // Round trips in the module: the lengths around the 32-byte padding and the
 // longest moods, of Chinese, ASCII, CR LF and emoji.
@@ -228,7 +227,7 @@ function strongInterop(core) {
   let moduleToCli = 0;
   let failures = 0;
   for (let i = 0; i < strongCount; ++i) {
-    const mood = randomStrongMood();
+    const mood = randomText(strongKinds, 1);
     const post = runCliWith(['encrypt', '--strong', '--key-file', keyFile], mood).replace(/\n$/, '');
     const opened = core.strongOpen(post, key);
     if (opened.mood === mood) ++cliToModule;
@@ -253,7 +252,7 @@ require(path.resolve(modulePath))().then((module) => {
   let cliToModule = 0;
   let moduleToCli = 0;
   for (let i = 0; i < count; ++i) {
-    const text = randomText();
+    const text = randomText(cipherKinds, 0);
     const keys = randomKeys();
 
     // velotan-cli encrypts, the module decrypts.
