@@ -22,14 +22,16 @@ file(STRINGS ${VELOTAN_SODIUM_SOURCE}/configure.ac sodium_minor
      REGEX "^SODIUM_LIBRARY_VERSION_MINOR=")
 string(REGEX MATCH "[0-9]+" SODIUM_LIBRARY_VERSION_MAJOR "${sodium_major}")
 string(REGEX MATCH "[0-9]+" SODIUM_LIBRARY_VERSION_MINOR "${sodium_minor}")
-if(NOT VERSION OR SODIUM_LIBRARY_VERSION_MAJOR STREQUAL "" OR SODIUM_LIBRARY_VERSION_MINOR STREQUAL "")
+if(NOT VERSION OR SODIUM_LIBRARY_VERSION_MAJOR STREQUAL ""
+   OR SODIUM_LIBRARY_VERSION_MINOR STREQUAL "")
   message(FATAL_ERROR "cannot read libsodium's version from ${VELOTAN_SODIUM_SOURCE}/configure.ac")
 endif()
 set(SODIUM_LIBRARY_MINIMAL_DEF "")
 set(VELOTAN_SODIUM_VERSION ${VERSION})
 set(sodium_generated ${CMAKE_CURRENT_BINARY_DIR}/sodium-include)
 configure_file(${sodium_src}/include/sodium/version.h.in ${sodium_generated}/sodium/version.h @ONLY)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELOTAN_SODIUM_SOURCE}/configure.ac)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${VELOTAN_SODIUM_SOURCE}/configure.ac)
 
 # Every source but the two native random sources: in Emscripten,
 # randombytes.c asks crypto.getRandomValues (or node's crypto) itself.

@@ -268,7 +268,8 @@
   // Nothing stays: a page restored from the history starts empty too.
   function clearAll() {
     answer(false);
-    ['post', 'cipher', 'table', 'key1', 'key2', 'strongkey', 'mood', 'share'].forEach(function (id) {
+    var boxes = ['post', 'cipher', 'table', 'key1', 'key2', 'strongkey', 'mood', 'share'];
+    boxes.forEach(function (id) {
       box[id].value = '';
     });
     box.strong.checked = false;

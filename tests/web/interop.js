@@ -139,7 +139,8 @@ const strongKinds = [
 function strongRoundTrips(core, key) {
   const kinds = {
     Chinese: (n) => Array.from({ length: n }, (_, i) => hanzi[i % hanzi.length]).join(''),
-    ASCII: (n) => Array.from({ length: n }, (_, i) => String.fromCharCode(0x20 + (i % 95))).join(''),
+    ASCII: (n) =>
+      Array.from({ length: n }, (_, i) => String.fromCharCode(0x20 + (i % 95))).join(''),
     'CR LF': (n) => ('第一行\r\n' + 'second line\r\n'.repeat(n)).slice(0, n),
     emoji: (n) => '😀'.repeat(n >> 1) + (n % 2 ? '!' : ''),
   };
@@ -151,7 +152,10 @@ function strongRoundTrips(core, key) {
       const sealed = core.strongSeal(mood, key);
       const opened = sealed.post ? core.strongOpen(sealed.post, key) : sealed;
       if (opened.mood !== mood || opened.line !== 1) {
-        if (failed++ < 5) console.log('strong round trip of ' + length + ' units of ' + kind + ': ' + show(opened.message || opened.mood || ''));
+        if (failed++ < 5) {
+          console.log('strong round trip of ' + length + ' units of ' + kind + ': ' +
+                      show(opened.message || opened.mood || ''));
+        }
       }
     }
   }
@@ -161,7 +165,8 @@ function strongRoundTrips(core, key) {
     console.log('a strong mood of 32,767 Chinese characters was not refused');
     ++failed;
   }
-  console.log('strong round trips in the module: ' + (failed ? failed + ' failed' : 'all came back'));
+  console.log('strong round trips in the module: ' +
+              (failed ? failed + ' failed' : 'all came back'));
   return failed === 0;
 }
 
@@ -175,8 +180,10 @@ function keyBoxAndQuestions(core, key) {
     ['no key opens it', /打不开/.test(core.strongOpen(post, other).message)],
     ['a wrong line is named', /^强密钥第 2 行：/.test(core.strongOpen(post, key + '\nQLK1:abc').message)],
     ['an empty key box', /请在强密钥框里输入密钥/.test(core.strongOpen(post, ' \n ').message)],
-    ['sealing with a blank first line', /^强密钥第 1 行：/.test(core.strongSeal('好', '\n' + key).message)],
-    ['two new keys differ', other !== core.newStrongKey() && /^QLK1:[A-Za-z0-9_-]{48}$/.test(other)],
+    ['sealing with a blank first line',
+      /^强密钥第 1 行：/.test(core.strongSeal('好', '\n' + key).message)],
+    ['two new keys differ',
+      other !== core.newStrongKey() && /^QLK1:[A-Za-z0-9_-]{48}$/.test(other)],
     ['a legacy post is not a strong post', !core.isStrongPost('心情：abc解密钥匙：def')],
     ['a strong post is one', core.isStrongPost('他说 心情:QL2: ' + post.slice(9))],
     ['carried characters are not listed', core.unsupported('今天“很好”！abc\r\n') === ''],
@@ -228,14 +235,23 @@ function strongInterop(core) {
   let failures = 0;
   for (let i = 0; i < strongCount; ++i) {
     const mood = randomText(strongKinds, 1);
-    const post = runCliWith(['encrypt', '--strong', '--key-file', keyFile], mood).replace(/\n$/, '');
+    const post = runCliWith(['encrypt', '--strong', '--key-file', keyFile], mood)
+      .replace(/\n$/, '');
     const opened = core.strongOpen(post, key);
     if (opened.mood === mood) ++cliToModule;
-    else if (failures++ < 5) console.log('strong cli -> module #' + i + ': ' + show(mood) + ' came back as ' + show(opened.message || opened.mood || ''));
+    else if (failures++ < 5) {
+      console.log('strong cli -> module #' + i + ': ' + show(mood) + ' came back as ' +
+                  show(opened.message || opened.mood || ''));
+    }
     const sealed = core.strongSeal(mood, key);
-    const back = sealed.post ? runCliWith(['decrypt', '--key-file', keyFile], sealed.post + '\n') : '';
+    const back = sealed.post
+      ? runCliWith(['decrypt', '--key-file', keyFile], sealed.post + '\n')
+      : '';
     if (back === mood) ++moduleToCli;
-    else if (failures++ < 5) console.log('strong module -> cli #' + i + ': ' + show(mood) + ' came back as ' + show(back));
+    else if (failures++ < 5) {
+      console.log('strong module -> cli #' + i + ': ' + show(mood) + ' came back as ' +
+                  show(back));
+    }
   }
   console.log('velotan-cli seals, module opens: ' + cliToModule + ' of ' + strongCount);
   console.log('module seals, velotan-cli opens: ' + moduleToCli + ' of ' + strongCount);
