@@ -18,8 +18,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "interface that turns a short text into a cipher text and a random code\n"
     "table that travel together, as a document pair, a post or a QR code.\n"
     "velotan-cli does the same from a terminal, and a web page does it in a\n"
-    "browser. The cipher hides a text from casual readers; it is not strong\n"
-    "cryptography.")
+    "browser. The compatible cipher only hides a text from casual readers;\n"
+    "strong posts (XChaCha20-Poly1305) keep it from everyone without the key.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 # A Debian revision of the project's version: the package's changelog
 # (packaging/debian/changelog) is a changelog.Debian, not a native one.
