@@ -13,7 +13,7 @@ set(CPACK_PACKAGE_VENDOR "velotan")
 # The project's own placeholder domain; velotan.github.io is the home page.
 set(CPACK_PACKAGE_CONTACT "velotan maintainers <maintainers@velotan.github.io>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "encrypt short moods into a cipher text and a code table")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "青岚心情加密器 is a small Qt desktop program with a Simplified Chinese\n"
     "interface that turns a short text into a cipher text and a random code\n"
     "table that travel together, as a document pair, a post or a QR code.\n"
