@@ -17,6 +17,7 @@
 #include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
 #include "encoding/Cp936.h"
+#include "platform/AnsiTextFile.h"
 #include "platform/DataFolder.h"
 #include "platform/ProgramFolder.h"
 #include "qrcode/PngFile.h"
@@ -183,7 +184,14 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
     }
     const std::string shareText =
         encoding::Utf16ToUtf8(cipher::ComposeShareText(engine.ResultText, engine.CodeTable));
-    // The code first: when it cannot be made, nothing else is written either.
+    // The picture is staged beside its name and put in place only once the
+    // document is written too: when either fails, neither is left behind.
+    std::optional<std::filesystem::path> stagedQr;
+    auto discardQr = [&stagedQr] {
+        std::error_code ec;
+        if (stagedQr)
+            std::filesystem::remove(*stagedQr, ec);
+    };
     if (opt.qrFile) {
         const qrcode::QrEncoding code = qrcode::EncodeQr(shareText);
         if (code.status == qrcode::QrStatus::TooLong) {
@@ -193,14 +201,41 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
         }
         if (code.status != qrcode::QrStatus::Ok)
             return Fail("the QR code could not be made");
+        std::error_code ec;
+        if (std::filesystem::is_directory(*opt.qrFile, ec))
+            return Fail("cannot write the QR code " + opt.qrFile->string() + ": is a folder");
+        std::string name = ".";
+        name += opt.qrFile->filename().string();
+        name += ".velotan-new";
+        stagedQr = opt.qrFile->parent_path() / name;
         std::string error;
-        if (!qrcode::WriteQrPng(*opt.qrFile, code.matrix, &error))
+        if (!qrcode::WriteQrPng(*stagedQr, code.matrix, &error)) {
+            discardQr();
             return Fail("cannot write the QR code " + opt.qrFile->string() + ": " + error);
+        }
     }
     if (opt.document) {
         std::string error;
-        if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error))
-            return Fail("cannot write the document " + opt.document->string() + ": " + error);
+        if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error)) {
+            discardQr();
+            return Fail("cannot write the document " + opt.document->string() + ": " + error +
+                        (opt.qrFile ? "; no QR code was written either" : ""));
+        }
+    }
+    if (stagedQr) {
+        std::error_code ec;
+        std::filesystem::rename(*stagedQr, *opt.qrFile, ec);
+        std::string error;
+        if (ec) {
+            discardQr();
+            error = ec.message();
+        }
+        if (ec || !platform::SyncFolder(stagedQr->parent_path().empty() ? std::filesystem::path(".")
+                                                                        : stagedQr->parent_path(),
+                                        &error)) {
+            return Fail("cannot write the QR code " + opt.qrFile->string() + ": " + error +
+                        (opt.document ? "; the document was written" : ""));
+        }
     }
     if (opt.share) {
         std::cout << shareText << "\n";
@@ -341,6 +376,8 @@ int main(int argc, char** argv) {
                          platform::DatabasePath().string());
         }
         const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
+        if (data.folder.empty())
+            return Fail(data.error + "; set HOME, or give --keys FIRST,SECOND");
         if (!data.error.empty())
             std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";
         engine.SetDataFolder(data.folder);
