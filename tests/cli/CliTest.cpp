@@ -75,6 +75,17 @@ class CliTest : public ::testing::Test {
         ::setenv("XDG_STATE_HOME", (tmp_ / "state").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (tmp_ / "xdg").c_str(), 1);
     }
+    // A program folder as installed, beside the test's own; `shared` marks
+    // it as installed for every user.
+    fs::path ProgramFolderAt(const std::string& name, bool shared) {
+        const fs::path folder = tmp_ / name;
+        fs::create_directories(folder);
+        fs::copy_file(tmp_ / "symbolhandle.ini", folder / "symbolhandle.ini");
+        WriteBytes(folder / "DataBase" / "Lc_Addlist.mdb", "database");
+        if (shared)
+            WriteBytes(folder / "shared-install", "");
+        return folder;
+    }
     std::vector<std::string> Args(const std::string& command, const std::string& keys = "7,3") {
         std::vector<std::string> a = {command, "--program-folder", tmp_.path().string()};
         if (!keys.empty())
@@ -250,11 +261,7 @@ TEST_F(CliTest, DocumentPairRoundTripAndItsFailures) {
 TEST_F(CliTest, SharedProgramFolderTakesSettingsFromTheUsersDataFolder) {
     // A folder installed for every user: settings.ini then comes from
     // $XDG_DATA_HOME/velotan, as the program finds it.
-    const fs::path shared = tmp_ / "opt";
-    fs::create_directories(shared);
-    fs::copy_file(tmp_ / "symbolhandle.ini", shared / "symbolhandle.ini");
-    WriteBytes(shared / "DataBase" / "Lc_Addlist.mdb", "database");
-    WriteBytes(shared / "shared-install", "");
+    const fs::path shared = ProgramFolderAt("opt", true);
     const fs::path store = tmp_ / "store";
     const fs::path xdg = tmp_ / "xdg";
     WriteBytes(xdg / "velotan" / "settings.ini", "[set]\r\nKeyChar=" + store.string() + "\r\n");
@@ -456,10 +463,7 @@ TEST_F(CliTest, AFailedDocumentWriteLeavesNoQrCodeBehind) {
 TEST_F(CliTest, APortableFoldersKeysFollowItWhenMovedOrCopied) {
     // A portable folder after its first start: KeyChar names the folder
     // itself, and the keys are inside it.
-    const fs::path first = tmp_ / "portable";
-    fs::create_directories(first);
-    fs::copy_file(tmp_ / "symbolhandle.ini", first / "symbolhandle.ini");
-    WriteBytes(first / "DataBase" / "Lc_Addlist.mdb", "database");
+    const fs::path first = ProgramFolderAt("portable", false);
     WriteBytes(first / "settings.ini", "[set]\r\nKeyChar=.\\\r\n");
     WriteBytes(first / "mxsw" / "encrypt" / "chat.mx", "21UGA5\r\n");
 
@@ -477,11 +481,7 @@ TEST_F(CliTest, APortableFoldersKeysFollowItWhenMovedOrCopied) {
 }
 
 TEST_F(CliTest, WithoutAHomeASharedFolderIsRefused) {
-    const fs::path shared = tmp_ / "opt";
-    fs::create_directories(shared);
-    fs::copy_file(tmp_ / "symbolhandle.ini", shared / "symbolhandle.ini");
-    WriteBytes(shared / "DataBase" / "Lc_Addlist.mdb", "database");
-    WriteBytes(shared / "shared-install", "");
+    const fs::path shared = ProgramFolderAt("opt", true);
     UnsetEnv home("HOME");
     UnsetEnv xdg("XDG_DATA_HOME");
     CliRun r = RunCli({"encrypt", "--program-folder", shared.string()}, "abc");

@@ -8,12 +8,9 @@ namespace {
 constexpr std::u16string_view kMoodMarker = u"心情";
 constexpr std::u16string_view kKeyMarker = u"解密钥匙";
 
-// Blanks, line breaks and the invisible characters that mail and chat
-// programs and web pages put into a text they wrap or copy: the full-width
-// and no-break spaces, the zero-width ones, the byte order mark. Neither the
-// cipher text nor the code table can hold any of them, so they are dropped
-// wherever they stand.
-bool IsBlank(char16_t c) {
+}  // namespace
+
+bool IsBlankInPost(char16_t c) {
     switch (c) {
         case u' ':
         case u'\t':
@@ -38,6 +35,8 @@ bool IsBlank(char16_t c) {
     }
 }
 
+namespace {
+
 bool IsColon(char16_t c) {
     return c == u':' || c == u'\uFF1A';
 }
@@ -51,7 +50,7 @@ bool IsTableCharacter(char16_t c) {
 }
 
 size_t SkipBlanks(std::u16string_view text, size_t pos) {
-    while (pos < text.size() && IsBlank(text[pos]))
+    while (pos < text.size() && IsBlankInPost(text[pos]))
         ++pos;
     return pos;
 }
@@ -99,7 +98,7 @@ std::u16string WithoutBlanks(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size());
     for (char16_t c : text) {
-        if (!IsBlank(c))
+        if (!IsBlankInPost(c))
             out += c;
     }
     return out;
@@ -136,7 +135,7 @@ std::u16string TableAt(std::u16string_view text, size_t pos, size_t separators) 
             ++found;
             elementEmpty = true;
             pos = *end;
-        } else if (IsBlank(c) && (found < separators || (found > 0 && elementEmpty))) {
+        } else if (IsBlankInPost(c) && (found < separators || (found > 0 && elementEmpty))) {
             pos = SkipBlanks(text, pos);
         } else {
             break;

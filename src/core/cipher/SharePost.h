@@ -14,6 +14,12 @@ struct PostParts {
     std::u16string codeTable;
 };
 
+// Blanks, line breaks and the invisible characters that mail and chat
+// programs and web pages put into a text they wrap or copy (the full-width,
+// no-break and zero-width spaces, the byte order mark). Neither the cipher
+// text nor the code table can hold one.
+bool IsBlankInPost(char16_t c);
+
 // "心情：" + cipher text + "解密钥匙：" + code table: the text every share posts.
 std::u16string ComposeShareText(std::u16string_view cipherText, std::u16string_view codeTable);
 

@@ -329,9 +329,10 @@ TEST_F(Form1Test, FirstStartWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     const Asked question = dialogs_.Messages()[0];
     // A portable folder: the program's own folder, named.
-    EXPECT_EQ(question.text,
-              QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在程序所在的文件夹中？\r\n") +
-                  QPath(Folder()));
+    EXPECT_EQ(
+        question.text,
+        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在程序所在的文件夹中？\r\n") +
+            QPath(Folder()));
     EXPECT_EQ(question.title, QStringLiteral("提示"));
     // Yes and No, Yes the default (the first button of the set).
     EXPECT_EQ(question.style & platform::kButtonMask, MsgStyle::kYesNo);
