@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "common/ChildProcess.h"
+#include "CliRun.h"
 #include "common/QrReader.h"
 #include "common/TempDir.h"
 
@@ -18,12 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using CliRun = velotan::testing::ProgramRun;
-
-CliRun RunCli(std::vector<std::string> args, const std::string& input) {
-    args.insert(args.begin(), VELOTAN_CLI);
-    return velotan::testing::RunProgram(std::move(args), input);
-}
+using velotan::testing::CliRun;
+using velotan::testing::RunCli;
 
 // Runs velotan-cli as the owner of `folder`, a portable program folder.
 // Root owns no portable folder (a folder of root's is a system-wide one), so
