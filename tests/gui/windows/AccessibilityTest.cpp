@@ -91,10 +91,12 @@ TEST_F(WindowsAccessibilityTest, SettingsWindowNamesThePanelWhichSaysTheKeys) {
     EXPECT_NE(window->KeyCaption(), QStringLiteral("0.0"));
 
     // Tab: the row of key buttons left to right, the font row, the
-    // password row, then back to the main window.
-    EXPECT_EQ(TabWalk(Find<QPushButton>(window, "cmdBuildChar"), 7),
+    // password row, then the bottom row: the strong keys and back to the
+    // main window.
+    EXPECT_EQ(TabWalk(Find<QPushButton>(window, "cmdBuildChar"), 8),
               QStringList({"cmdBuildChar", "cmdLoadChar", "Command1", "cmdSetFontStyle",
-                           "cmdSetFontColor", "cmdChange", "cmdBack", "cmdBuildChar"}));
+                           "cmdSetFontColor", "cmdChange", "cmdStrongKeys", "cmdBack",
+                           "cmdBuildChar"}));
 }
 
 TEST_F(WindowsAccessibilityTest, SettingsAccessKeyOpensThePasswordDialog) {
