@@ -27,9 +27,8 @@ std::u16string_view Trimmed(std::u16string_view text) {
 bool SameName(std::u16string_view a, std::u16string_view b) {
     const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
-               return fold(x) == fold(y);
-           });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
 }
 
 // The section a "[name]" line opens; nullopt for any other line.
@@ -61,7 +60,6 @@ bool WriteKeyChar(const std::filesystem::path& programFolder, const std::u16stri
                                     error);
 }
 
-
 ShareCipher ReadShareCipher(const std::filesystem::path& programFolder) {
     const std::u16string value =
         ReadIniValue(programFolder / kSettingsFileName, u"set", kShareCipherKey);
@@ -81,9 +79,9 @@ bool WriteShareCipher(const std::filesystem::path& programFolder, ShareCipher ci
             return false;
         lines = std::move(*read);
     }
-    const std::u16string entry = std::u16string(kShareCipherKey) + u"=" +
-                                 std::u16string(cipher == ShareCipher::Strong ? kStrongValue
-                                                                              : kCompatibleValue);
+    const std::u16string entry =
+        std::u16string(kShareCipherKey) + u"=" +
+        std::u16string(cipher == ShareCipher::Strong ? kStrongValue : kCompatibleValue);
     // The reader takes the first [set] section's first ShareCipher line; that
     // one changes, or the line joins the end of that section.
     std::optional<size_t> sectionEnd;

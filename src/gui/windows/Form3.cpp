@@ -74,8 +74,8 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
     cmdBack->setGeometry(TwipsRect(7440, 5160, 990, 360));
 
-    lblStrongHint = new QLabel(
-        QStringLiteral("这是强加密的心情：不需要随机码表和密钥，直接点“解 码”。"), this);
+    lblStrongHint =
+        new QLabel(QStringLiteral("这是强加密的心情：不需要随机码表和密钥，直接点“解 码”。"), this);
     lblStrongHint->setObjectName(QStringLiteral("lblStrongHint"));
     lblStrongHint->setGeometry(TwipsRect(120, 5160, 6240, 360));
     lblStrongHint->setWordWrap(true);
@@ -205,10 +205,12 @@ void Form3::DecodeStrongPost() {
         QString text;
         if (opened.status == strong::OpenStatus::NoKeyOpens) {
             text = keys.empty()
-                       ? QStringLiteral("您还没有任何强密钥，也没有好友的钥匙，打不开这段强加密的心情。"
-                                        "\r\n请在“多项设置”→“好友与强密钥”里添加好友的钥匙。")
-                       : QStringLiteral("您持有的钥匙（自己的和每位好友的）都打不开这段强加密的心情。"
-                                        "\r\n它也可能在路上被改动过。");
+                       ? QStringLiteral(
+                             "您还没有任何强密钥，也没有好友的钥匙，打不开这段强加密的心情。"
+                             "\r\n请在“多项设置”→“好友与强密钥”里添加好友的钥匙。")
+                       : QStringLiteral(
+                             "您持有的钥匙（自己的和每位好友的）都打不开这段强加密的心情。"
+                             "\r\n它也可能在路上被改动过。");
         } else {
             text = FromUtf8(strong::OpenStatusMessage(opened.status));
         }
@@ -223,12 +225,12 @@ void Form3::DecodeStrongPost() {
     const std::string& holder = candidates[opened.keyIndex].holder;
     const bool own = holder.empty();
     const QString name = FromUtf8(own ? std::string(strong::kSelfName) : holder);
-    const QString who = own ? QStringLiteral("您自己，或您的任何一位好友")
-                            : name + QStringLiteral("，或") + name +
-                                  QStringLiteral("的任何一位好友");
+    const QString who =
+        own ? QStringLiteral("您自己，或您的任何一位好友")
+            : name + QStringLiteral("，或") + name + QStringLiteral("的任何一位好友");
     app_.Dlg().Show(Q(kDecodedMessage) + QStringLiteral("\r\n用「") + name +
-                        QStringLiteral("」的钥匙加密。\r\n持有这把钥匙的人都可能写了它：") +
-                        who + QStringLiteral("。"),
+                        QStringLiteral("」的钥匙加密。\r\n持有这把钥匙的人都可能写了它：") + who +
+                        QStringLiteral("。"),
                     MsgStyle::kInformation, QStringLiteral("完成"));
     close();
 }

@@ -97,8 +97,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return option;
     };
-    optCompatible =
-        cipherRow(u"兼容加密", "optCompatible", kCompatibleLine, "lblCompatible", 300);
+    optCompatible = cipherRow(u"兼容加密", "optCompatible", kCompatibleLine, "lblCompatible", 300);
     optStrong = cipherRow(u"强加密", "optStrong", kStrongLine, "lblStrong", 840);
     lblCipherNote = new QLabel(FraCipher);
     lblCipherNote->setObjectName(QStringLiteral("lblCipherNote"));
@@ -218,13 +217,14 @@ void Form4::ComposeStrongPost() {
     }
     const std::u16string mood = app_.EditorText();
     if (mood.empty()) {
-        lblCipherNote->setText(QStringLiteral("主界面的编辑框里没有心情：请先写下心情，再来分享。"));
+        lblCipherNote->setText(
+            QStringLiteral("主界面的编辑框里没有心情：请先写下心情，再来分享。"));
         return;
     }
     const auto post = strong::SealPost(*held.ring.own, encoding::Utf16ToUtf8(mood));
     if (!post) {
-        lblCipherNote->setText(QStringLiteral("心情太长：强加密最多 %1 个字。")
-                                   .arg(strong::kMaxStrongMoodChars));
+        lblCipherNote->setText(
+            QStringLiteral("心情太长：强加密最多 %1 个字。").arg(strong::kMaxStrongMoodChars));
         return;
     }
     ShareText_ = QString::fromStdString(*post).toStdU16String();
@@ -268,6 +268,9 @@ void Form4::ShowQrCode() {
 }
 
 void Form4::Share(const char* endpoint, const char16_t* network) {
+    // In 强加密 only a sealed post goes out, never the words as they are.
+    if (cipher_ == cipher::ShareCipher::Strong && ShareText_.empty())
+        return;
     const std::string address = ShareAddress(endpoint, ShareText_);
     // Beyond this a share page would refuse the address, or the browser would
     // never get it; the text still reaches people through 复制.

@@ -56,9 +56,9 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
     auto* FraOwn = new QGroupBox(QStringLiteral("我的强密钥"), this);
     FraOwn->setObjectName(QStringLiteral("FraOwn"));
     FraOwn->setGeometry(TwipsRect(120, 120, 8160, 3120));
-    auto* SkiOwnKey = new app::SkinLabel(
-        QStringLiteral("把它当面交给好友，好友就能读您用强加密发的心情："),
-        QStringLiteral("SkiOwnKey"), FraOwn);
+    auto* SkiOwnKey =
+        new app::SkinLabel(QStringLiteral("把它当面交给好友，好友就能读您用强加密发的心情："),
+                           QStringLiteral("SkiOwnKey"), FraOwn);
     SkiOwnKey->setGeometry(TwipsRect(240, 300, 5400, 255));
     txtOwnKey = new QLineEdit(FraOwn);
     txtOwnKey->setObjectName(QStringLiteral("txtOwnKey"));
@@ -72,10 +72,10 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
     cmdSaveBackup = AddButton(FraOwn, u"保存纸质备份", "cmdSaveBackup", 3840, 1080, 1800);
     cmdNewKey = AddButton(FraOwn, u"生成密钥", "cmdNewKey", 240, 1560, 1695);
     cmdImportKey = AddButton(FraOwn, u"导入密钥", "cmdImportKey", 2040, 1560, 1695);
-    auto* SkiOwnNote = new app::SkinLabel(
-        QStringLiteral("换了新钥匙，旧钥匙仍保留在本机：以前的心情照样能读。"
-                       "导入用于新U盘或纸质备份。"),
-        QStringLiteral("SkiOwnNote"), FraOwn);
+    auto* SkiOwnNote =
+        new app::SkinLabel(QStringLiteral("换了新钥匙，旧钥匙仍保留在本机：以前的心情照样能读。"
+                                          "导入用于新U盘或纸质备份。"),
+                           QStringLiteral("SkiOwnNote"), FraOwn);
     SkiOwnNote->setGeometry(TwipsRect(240, 2040, 5400, 900));
     SkiOwnNote->setWordWrap(true);
     SkiOwnNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -121,8 +121,7 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setGeometry(TwipsRect(120, 6300, 8160, 300));
-    auto* SkiInClear =
-        new app::SkinLabel(Q(kKeysInClearNote), QStringLiteral("SkiInClear"), this);
+    auto* SkiInClear = new app::SkinLabel(Q(kKeysInClearNote), QStringLiteral("SkiInClear"), this);
     SkiInClear->setGeometry(TwipsRect(120, 6600, 6960, 720));
     SkiInClear->setWordWrap(true);
     SkiInClear->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -282,8 +281,8 @@ void FrmStrongKeys::cmdNewKey_Click() {
 }
 
 void FrmStrongKeys::cmdImportKey_Click() {
-    const auto answer = app_.Dlg().InputBox(Q(kImportKeyPrompt), QStringLiteral("导入密钥"),
-                                            QString());
+    const auto answer =
+        app_.Dlg().InputBox(Q(kImportKeyPrompt), QStringLiteral("导入密钥"), QString());
     if (!answer || answer->trimmed().isEmpty())
         return;
     const strong::ParsedKey parsed = strong::ParseKeyText(ToUtf8(*answer));
@@ -344,12 +343,12 @@ void FrmStrongKeys::cmdAddFriend_Click() {
     const QString shownName = Quoted(FromUtf8(*name));
     const strong::Friend* known = FriendNamed(held_.ring, *name);
     const bool newKey = known && known->current != *parsed.key;
-    if (newKey && !Ask(shownName + QStringLiteral("已经是您的好友。\r\n把这把钥匙作为") +
-                       shownName +
-                       QStringLiteral("的新钥匙吗？旧钥匙仍保留，用来读他以前的心情。")))
+    if (newKey &&
+        !Ask(shownName + QStringLiteral("已经是您的好友。\r\n把这把钥匙作为") + shownName +
+             QStringLiteral("的新钥匙吗？旧钥匙仍保留，用来读他以前的心情。")))
         return;
-    const strong::RingResult result = strong::SaveFriend(*held_.folder, *name, *parsed.key,
-                                                         held_.ring);
+    const strong::RingResult result =
+        strong::SaveFriend(*held_.folder, *name, *parsed.key, held_.ring);
     ShowKeys();
     if (!Report(result))
         return;
@@ -466,10 +465,11 @@ QImage StrongKeyBackupPicture(const std::string& keyText) {
     QFont body = QGuiApplication::font();
     body.setPixelSize(24);
     painter.setFont(body);
-    painter.drawText(QRect(kMargin, y, kWidth - 2 * kMargin, 200), Qt::AlignLeft | Qt::TextWordWrap,
-                     QStringLiteral("恢复：多项设置 → 好友与强密钥 → 导入密钥，输入上面的文字或扫描二维码。\n"
-                                    "拿到这张纸的人能读您的强加密心情，也能以您的名义写。"
-                                    "请像保管钥匙一样保管它。"));
+    painter.drawText(
+        QRect(kMargin, y, kWidth - 2 * kMargin, 200), Qt::AlignLeft | Qt::TextWordWrap,
+        QStringLiteral("恢复：多项设置 → 好友与强密钥 → 导入密钥，输入上面的文字或扫描二维码。\n"
+                       "拿到这张纸的人能读您的强加密心情，也能以您的名义写。"
+                       "请像保管钥匙一样保管它。"));
     return page;
 }
 
