@@ -43,7 +43,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setWindowTitle(Q(kForm4Caption));
     // The designed window, below it the choice of cipher, and below that the
     // ways to share anywhere else.
-    setFixedSize(app::TwipsSize(5655, 8340));
+    setFixedSize(app::TwipsSize(5655, 8640));
 
     auto* SkinLabel1 = new app::SkinLabel(QStringLiteral("这是您即将要分享的心情："),
                                           QStringLiteral("SkinLabel1"), this);
@@ -83,7 +83,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     // Beside the post every reader knows, one that only friends can read.
     auto* FraCipher = new QGroupBox(QStringLiteral("加密方式"), this);
     FraCipher->setObjectName(QStringLiteral("FraCipher"));
-    FraCipher->setGeometry(TwipsRect(120, 2280, 5415, 1860));
+    FraCipher->setGeometry(TwipsRect(120, 2280, 5415, 2160));
     const auto cipherRow = [FraCipher](const char16_t* caption, const char* name,
                                        const char16_t* line, const char* lineName, int top) {
         auto* option = new QRadioButton(Q(caption), FraCipher);
@@ -92,16 +92,16 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
         option->setAccessibleDescription(Q(line));
         auto* label = new QLabel(Q(line), FraCipher);
         label->setObjectName(QString::fromLatin1(lineName));
-        label->setGeometry(TwipsRect(1380, top, 3915, 480));
+        label->setGeometry(TwipsRect(1380, top, 3915, 540));
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return option;
     };
     optCompatible = cipherRow(u"兼容加密", "optCompatible", kCompatibleLine, "lblCompatible", 300);
-    optStrong = cipherRow(u"强加密", "optStrong", kStrongLine, "lblStrong", 840);
+    optStrong = cipherRow(u"强加密", "optStrong", kStrongLine, "lblStrong", 900);
     lblCipherNote = new QLabel(FraCipher);
     lblCipherNote->setObjectName(QStringLiteral("lblCipherNote"));
-    lblCipherNote->setGeometry(TwipsRect(120, 1380, 5175, 420));
+    lblCipherNote->setGeometry(TwipsRect(120, 1500, 5175, 560));
     lblCipherNote->setWordWrap(true);
     lblCipherNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -109,7 +109,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     // as much as on microblogs: the text to copy, and its code for a phone.
     auto* Frame2 = new QGroupBox(QStringLiteral("复制或扫码，分享到任何地方"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(TwipsRect(120, 4200, 5415, 4020));
+    Frame2->setGeometry(TwipsRect(120, 4500, 5415, 4020));
     picQrCode = new QrCodeView(Frame2);
     picQrCode->setObjectName(QStringLiteral("picQrCode"));
     picQrCode->setAccessibleName(QStringLiteral("二维码"));

@@ -51,7 +51,7 @@ const strong::Friend* FriendNamed(const strong::StrongKeyRing& ring, const std::
 
 FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") {
     setWindowTitle(Q(kFrmStrongKeysCaption));
-    setFixedSize(app::TwipsSize(8400, 7440));
+    setFixedSize(app::TwipsSize(8400, 7860));
 
     auto* FraOwn = new QGroupBox(QStringLiteral("我的强密钥"), this);
     FraOwn->setObjectName(QStringLiteral("FraOwn"));
@@ -86,13 +86,13 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
 
     auto* FraFriends = new QGroupBox(QStringLiteral("好友的强密钥"), this);
     FraFriends->setObjectName(QStringLiteral("FraFriends"));
-    FraFriends->setGeometry(TwipsRect(120, 3360, 8160, 2880));
+    FraFriends->setGeometry(TwipsRect(120, 3360, 8160, 3120));
     auto* SkiFriends =
         new app::SkinLabel(QStringLiteral("好友："), QStringLiteral("SkiFriends"), FraFriends);
     SkiFriends->setGeometry(TwipsRect(240, 300, 2880, 255));
     lstFriends = new QListWidget(FraFriends);
     lstFriends->setObjectName(QStringLiteral("lstFriends"));
-    lstFriends->setGeometry(TwipsRect(240, 600, 2880, 2100));
+    lstFriends->setGeometry(TwipsRect(240, 600, 2880, 2340));
     SkiFriends->setBuddy(lstFriends);
     auto* SkiFriendName = new app::SkinLabel(QStringLiteral("好友的名字："),
                                              QStringLiteral("SkiFriendName"), FraFriends);
@@ -114,18 +114,18 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
         QStringLiteral("给已有的好友添加新钥匙：选中他，贴上新钥匙，再点“添加好友”。"
                        "他的旧钥匙仍保留，用来读他以前的心情。"),
         QStringLiteral("SkiFriendNote"), FraFriends);
-    SkiFriendNote->setGeometry(TwipsRect(3360, 2220, 4560, 600));
+    SkiFriendNote->setGeometry(TwipsRect(3360, 2220, 4560, 840));
     SkiFriendNote->setWordWrap(true);
     SkiFriendNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setGeometry(TwipsRect(120, 6300, 8160, 300));
+    lblStatus->setGeometry(TwipsRect(120, 6540, 8160, 300));
     auto* SkiInClear = new app::SkinLabel(Q(kKeysInClearNote), QStringLiteral("SkiInClear"), this);
-    SkiInClear->setGeometry(TwipsRect(120, 6600, 6960, 720));
+    SkiInClear->setGeometry(TwipsRect(120, 6840, 6960, 900));
     SkiInClear->setWordWrap(true);
     SkiInClear->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    cmdBack = AddButton(this, u"返 回", "cmdBack", 7200, 6900, 1080);
+    cmdBack = AddButton(this, u"返 回", "cmdBack", 7200, 7260, 1080);
 
     setTabOrder(cmdShowKey, cmdCopyKey);
     setTabOrder(cmdCopyKey, cmdSaveBackup);
@@ -211,6 +211,8 @@ void FrmStrongKeys::ShowKeys() {
 void FrmStrongKeys::ShowOwnKey() {
     keyShown_ = true;
     txtOwnKey->setEchoMode(QLineEdit::Normal);
+    // From its start: the prefix says what the text is.
+    txtOwnKey->setCursorPosition(0);
     cmdShowKey->setText(QStringLiteral("隐藏密钥"));
     const qrcode::QrEncoding code = qrcode::EncodeQr(strong::KeyText(*held_.ring.own));
     if (code.status == qrcode::QrStatus::Ok)
@@ -447,7 +449,7 @@ QImage StrongKeyBackupPicture(const std::string& keyText) {
 
     // The key in a fixed-width font, large enough to type back without doubt.
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(30);
+    mono.setPixelSize(26);
     painter.setFont(mono);
     painter.drawText(QRect(kMargin, y, kWidth - 2 * kMargin, 80),
                      Qt::AlignLeft | Qt::TextWrapAnywhere, FromUtf8(keyText));
