@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "CliOutput.h"
+#include "StrongCommands.h"
 #include "cipher/Cipher.h"
 #include "cipher/DocumentFiles.h"
 #include "cipher/KeyFile.h"
@@ -19,19 +21,26 @@
 #include "encoding/Cp936.h"
 #include "platform/DataFolder.h"
 #include "platform/ProgramFolder.h"
-#include "qrcode/PngFile.h"
-#include "qrcode/QrCode.h"
+#include "strong/StrongKey.h"
+#include "strong/StrongKeyRing.h"
+#include "strong/StrongPost.h"
 
 namespace {
 
 using namespace velotan;
+using cli::Fail;
+using cli::ReadAtMost;
 
 constexpr const char* kUsage =
     "usage: velotan-cli encrypt [--share] [--qr FILE.png] [--document FILE.mxe]\n"
     "                           [--keys FIRST,SECOND] [--program-folder DIR]\n"
     "                           [--replace-unsupported]\n"
-    "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND] [--program-folder "
-    "DIR]\n"
+    "       velotan-cli encrypt --strong [--key-file FILE] [--qr FILE.png]\n"
+    "                           [--program-folder DIR]\n"
+    "       velotan-cli decrypt [--document FILE.mxe] [--keys FIRST,SECOND]\n"
+    "                           [--key-file FILE] [--program-folder DIR]\n"
+    "       velotan-cli strong-key [--new [--replace] | --import] [--program-folder DIR]\n"
+    "       velotan-cli friends list|add NAME|remove NAME [--program-folder DIR]\n"
     "\n"
     "encrypt  reads the plain text (UTF-8) from standard input and prints the\n"
     "         cipher text on line 1 and the code table on line 2; with\n"
@@ -43,13 +52,31 @@ constexpr const char* kUsage =
     "         --share prints the text to post instead of the two lines:\n"
     "         \"心情：\" + cipher text + \"解密钥匙：\" + code table.\n"
     "         --qr also writes that text's QR code as the picture FILE.png.\n"
+    "         --strong prints a strong post instead (强加密, \"心情：QL2:...\"),\n"
+    "         which only those who hold the key can read; any character\n"
+    "         travels, emoji included. It uses the user's own strong key, or\n"
+    "         the one key text in FILE with --key-file.\n"
     "decrypt  reads the cipher text from line 1 and the code table from line 2\n"
     "         of standard input, or a whole post as --share prints it (text\n"
     "         around it is left out), or the document FILE.mxe and FILE.mxr\n"
     "         with --document, and prints the plain text (UTF-8).\n"
+    "         A strong post is tried with every strong key the user holds,\n"
+    "         their own and their friends', or with the key texts in FILE\n"
+    "         (one a line) with --key-file. The text goes to standard output,\n"
+    "         whose key opened it to standard error; when no key opens it,\n"
+    "         nothing is printed and the exit code is 1.\n"
+    "strong-key  prints the user's current strong key text. --new makes the\n"
+    "         first one; when one exists it is refused unless --replace is\n"
+    "         given, which keeps the old key for reading old posts. --import\n"
+    "         takes over a key text of the user's own from standard input.\n"
+    "friends  lists the friends whose strong keys the user holds, adds one\n"
+    "         (or a new key of a friend) with the key text read from standard\n"
+    "         input, or removes one.\n"
     "\n"
+    "Keys never go on the command line, where other users could see them.\n"
     "Without --keys the user's own key pair is used, found as the program finds\n"
-    "it (KeyChar in settings.ini, else a removable drive, then chat.mx).\n"
+    "it (KeyChar in settings.ini, else a removable drive, then chat.mx); the\n"
+    "strong keys live beside chat.mx, in strong.mx and friends.mx.\n"
     "DIR defaults to the folder of this program and must hold symbolhandle.ini,\n"
     "and without --keys DataBase/Lc_Addlist.mdb; unless it is the user's own\n"
     "folder, settings.ini comes from the user's own velotan data folder.\n";
@@ -73,6 +100,14 @@ struct Options {
     bool replaceUnsupported = false;
     bool share = false;
     std::optional<std::filesystem::path> qrFile;
+    // Strong posts (强加密).
+    bool strong = false;
+    std::optional<std::filesystem::path> keyFile;
+    bool newKey = false;
+    bool replaceKey = false;
+    bool importKey = false;
+    std::string friendsAction;  // list, add or remove
+    std::optional<std::string> friendName;
 };
 
 int Usage(const std::string& problem) {
@@ -80,11 +115,6 @@ int Usage(const std::string& problem) {
         std::cerr << "velotan-cli: " << problem << "\n";
     std::cerr << kUsage;
     return 2;
-}
-
-int Fail(const std::string& message) {
-    std::cerr << "velotan-cli: " << message << "\n";
-    return 1;
 }
 
 std::optional<cipher::KeyPair> ParseKeys(const std::string& text) {
@@ -108,15 +138,6 @@ constexpr size_t kMaxPlainBytes = 3 * cipher::kMaxPlainLength;
 constexpr size_t kMaxLineBytes = 1 << 20;
 // Both lines, or a whole post with the page's text around it.
 constexpr size_t kMaxDecryptInputBytes = 4 * kMaxLineBytes;
-
-// Up to `limit` bytes; `more` tells whether the input went on beyond them.
-std::string ReadAtMost(std::istream& in, size_t limit, bool& more) {
-    std::string out(limit, '\0');
-    in.read(out.data(), static_cast<std::streamsize>(limit));
-    out.resize(static_cast<size_t>(in.gcount()));
-    more = out.size() == limit && in.peek() != std::char_traits<char>::eof();
-    return out;
-}
 
 enum class LineRead { Line, LastLine, TooLong };
 
@@ -185,17 +206,8 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
         encoding::Utf16ToUtf8(cipher::ComposeShareText(engine.ResultText, engine.CodeTable));
     // The code first: when it cannot be made, nothing else is written either.
     if (opt.qrFile) {
-        const qrcode::QrEncoding code = qrcode::EncodeQr(shareText);
-        if (code.status == qrcode::QrStatus::TooLong) {
-            return Fail("the share text has " + std::to_string(code.bytes) +
-                        " bytes, more than the " + std::to_string(qrcode::kMaxQrBytes) +
-                        " a QR code holds; no QR code was written");
-        }
-        if (code.status != qrcode::QrStatus::Ok)
-            return Fail("the QR code could not be made");
-        std::string error;
-        if (!qrcode::WriteQrPng(*opt.qrFile, code.matrix, &error))
-            return Fail("cannot write the QR code " + opt.qrFile->string() + ": " + error);
+        if (const int failed = cli::WriteQrFile(shareText, *opt.qrFile))
+            return failed;
     }
     if (opt.document) {
         std::string error;
@@ -208,7 +220,7 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
         std::cout << encoding::Utf16ToUtf8(engine.ResultText) << "\n"
                   << encoding::Utf16ToUtf8(engine.CodeTable) << "\n";
     }
-    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+    return cli::FlushOutput();
 }
 
 // The document pair, read as the program's load command reads it.
@@ -219,23 +231,17 @@ int DecryptDocument(cipher::ModEncrypt& engine, const std::filesystem::path& doc
         return Fail("cannot read the document " + document.string() + ": " + error);
     engine.DecryptText(text->cipherText, text->codeTable);
     std::cout << encoding::Utf16ToUtf8(engine.ResultText);
-    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+    return cli::FlushOutput();
 }
 
 int PrintDecrypted(cipher::ModEncrypt& engine, std::u16string_view cipherText,
                    std::u16string_view codeTable) {
     engine.DecryptText(cipherText, codeTable);
     std::cout << encoding::Utf16ToUtf8(engine.ResultText);
-    return std::cout.flush() ? 0 : Fail("cannot write to standard output");
+    return cli::FlushOutput();
 }
 
-int Decrypt(cipher::ModEncrypt& engine) {
-    bool more = false;
-    const std::string input = ReadAtMost(std::cin, kMaxDecryptInputBytes, more);
-    if (more) {
-        return Fail("the input is longer than " + std::to_string(kMaxDecryptInputBytes) +
-                    " bytes: that is no cipher text and code table, nor a post of them");
-    }
+int Decrypt(cipher::ModEncrypt& engine, const std::string& input) {
     // A whole post, as a share posts it and a reader copies it off a page.
     std::u16string text;
     if (encoding::Utf8ToUtf16(input, text)) {
@@ -269,6 +275,40 @@ int Decrypt(cipher::ModEncrypt& engine) {
     return PrintDecrypted(engine, cipherText, codeTable);
 }
 
+// Checks the options against the command; an empty text when they fit.
+std::string Misfit(const Options& opt) {
+    const bool encrypt = opt.command == "encrypt", decrypt = opt.command == "decrypt";
+    if (opt.replaceUnsupported && !encrypt)
+        return "--replace-unsupported belongs to encrypt";
+    if (!encrypt && (opt.share || opt.qrFile))
+        return "--share and --qr go with encrypt";
+    if (opt.strong && !encrypt)
+        return "--strong goes with encrypt";
+    if (opt.strong && (opt.share || opt.document || opt.keys || opt.replaceUnsupported))
+        return "--strong makes a strong post: --share, --document, --keys and "
+               "--replace-unsupported belong to the compatible cipher";
+    if (opt.keyFile && !(decrypt || opt.strong))
+        return "--key-file goes with encrypt --strong and decrypt";
+    if (opt.keyFile && opt.document)
+        return "--key-file is for strong posts, which are never documents";
+    if ((opt.keys || opt.document) && (opt.command == "strong-key" || opt.command == "friends"))
+        return "--keys and --document go with encrypt and decrypt";
+    if ((opt.newKey || opt.replaceKey || opt.importKey) && opt.command != "strong-key")
+        return "--new, --replace and --import go with strong-key";
+    if (opt.newKey && opt.importKey)
+        return "strong-key takes --new or --import, not both";
+    if (opt.replaceKey && !opt.newKey)
+        return "--replace goes with --new";
+    if (opt.command == "friends") {
+        if (opt.friendsAction.empty())
+            return "friends needs list, add NAME or remove NAME";
+        if ((opt.friendsAction == "list") == opt.friendName.has_value())
+            return opt.friendsAction == "list" ? "friends list takes no name"
+                                               : "friends " + opt.friendsAction + " needs a NAME";
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -283,7 +323,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--share") {
             opt.share = true;
-        } else if (a == "--keys" || a == "--program-folder" || a == "--document" || a == "--qr") {
+        } else if (a == "--keys" || a == "--program-folder" || a == "--document" || a == "--qr" ||
+                   a == "--key-file") {
             if (i + 1 >= args.size())
                 return Usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -291,30 +332,41 @@ int main(int argc, char** argv) {
                 opt.keys = ParseKeys(v);
                 if (!opt.keys)
                     return Usage("--keys takes two 16-bit integers: FIRST,SECOND");
-            } else if (a == "--document") {
+            } else if (a == "--document" || a == "--qr" || a == "--key-file") {
                 if (v.empty())
-                    return Usage("--document needs a file name");
-                opt.document = v;
-            } else if (a == "--qr") {
-                if (v.empty())
-                    return Usage("--qr needs a file name");
-                opt.qrFile = v;
+                    return Usage(a + " needs a file name");
+                (a == "--document" ? opt.document : a == "--qr" ? opt.qrFile : opt.keyFile) = v;
             } else {
                 opt.programFolder = v;
                 explicitFolder = true;
             }
         } else if (a == "--replace-unsupported") {
             opt.replaceUnsupported = true;
-        } else if (opt.command.empty() && (a == "encrypt" || a == "decrypt")) {
+        } else if (a == "--strong") {
+            opt.strong = true;
+        } else if (a == "--new") {
+            opt.newKey = true;
+        } else if (a == "--replace") {
+            opt.replaceKey = true;
+        } else if (a == "--import") {
+            opt.importKey = true;
+        } else if (opt.command.empty() &&
+                   (a == "encrypt" || a == "decrypt" || a == "strong-key" || a == "friends")) {
             opt.command = a;
+        } else if (opt.command == "friends" && opt.friendsAction.empty() &&
+                   (a == "list" || a == "add" || a == "remove")) {
+            opt.friendsAction = a;
+        } else if (opt.command == "friends" && !opt.friendsAction.empty() && !opt.friendName &&
+                   !a.starts_with("--")) {
+            opt.friendName = a;
         } else {
             return Usage("unexpected argument: " + a);
         }
     }
     if (opt.command.empty())
         return Usage("no command given");
-    if (opt.replaceUnsupported && opt.command != "encrypt")
-        return Usage("--replace-unsupported belongs to encrypt");
+    if (const std::string misfit = Misfit(opt); !misfit.empty())
+        return Usage(misfit);
     // A mistyped folder must not encrypt without the punctuation table.
     std::error_code ec;
     if (explicitFolder &&
@@ -322,33 +374,94 @@ int main(int argc, char** argv) {
         return Usage(opt.programFolder.string() +
                      " is not a program folder of velotan: it has no " + cipher::kSymbolFileName);
     }
-    if (opt.command != "encrypt" && (opt.share || opt.qrFile))
-        return Usage("--share and --qr go with encrypt");
 
     StderrMessenger messenger;
     cipher::ModEncrypt engine(opt.programFolder, messenger);
-    if (opt.keys) {
-        engine.FirstKey = opt.keys->first;
-        engine.SecondKey = opt.keys->second;
-    } else {
-        // settings.ini comes from where the program keeps it; only then is
-        // the user's data folder needed (and seeded).
-        // Nor may it seed the user's data folder with nothing: only the
-        // shipped database makes a data folder the program can log in with.
+    // The user's own folders, as the program finds them; only then is the
+    // user's data folder needed (and seeded). Nor may it seed the user's data
+    // folder with nothing: only the shipped database makes a data folder the
+    // program can log in with.
+    std::optional<int> usageFailure;
+    bool userFoldersReady = false;
+    const auto prepareUserFolders = [&]() -> bool {
+        if (userFoldersReady)
+            return true;
         if (explicitFolder && !platform::IsProgramFolder(opt.programFolder)) {
-            return Usage(opt.programFolder.string() +
-                         " is not a program folder of velotan: it has no " +
-                         platform::DatabasePath().string());
+            usageFailure = Usage(opt.programFolder.string() +
+                                 " is not a program folder of velotan: it has no " +
+                                 platform::DatabasePath().string());
+            return false;
         }
         const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
         if (!data.error.empty())
             std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";
         engine.SetDataFolder(data.folder);
+        userFoldersReady = true;
+        return true;
+    };
+    // The strong keys live in the key store beside chat.mx, which need not
+    // exist for them.
+    const cli::KeyStoreFinder findStore = [&]() -> std::optional<std::filesystem::path> {
+        if (!prepareUserFolders())
+            return std::nullopt;
+        const std::u16string root = cipher::ReadKeyChar(engine.DataFolder());
+        const cipher::LoadResult loaded = engine.LoadKeys(root);
+        if (loaded == cipher::LoadResult::NoRoot) {
+            Fail(
+                "no key store found: set KeyChar in settings.ini, insert the stick with the "
+                "keys, or create keys in the program");
+            return std::nullopt;
+        }
+        if (loaded == cipher::LoadResult::Unavailable)
+            return std::nullopt;  // the user was told why
+        auto folder = engine.KeyStoreFolder();
+        if (!folder)
+            Fail("the key store cannot be reached");
+        return folder;
+    };
+    const auto exitCode = [&](int code) { return usageFailure ? *usageFailure : code; };
+
+    if (opt.command == "strong-key") {
+        const cli::StrongKeyAction action = opt.newKey      ? cli::StrongKeyAction::New
+                                            : opt.importKey ? cli::StrongKeyAction::Import
+                                                            : cli::StrongKeyAction::Show;
+        return exitCode(cli::StrongKeyCommand(action, opt.replaceKey, findStore));
+    }
+    if (opt.command == "friends")
+        return exitCode(
+            cli::FriendsCommand(opt.friendsAction, opt.friendName.value_or(""), findStore));
+    if (opt.strong)
+        return exitCode(cli::EncryptStrong(opt.keyFile, opt.qrFile, findStore));
+
+    std::string input;
+    const bool readsInput = opt.command == "decrypt" && !opt.document;
+    if (readsInput) {
+        bool more = false;
+        input = ReadAtMost(std::cin, kMaxDecryptInputBytes, more);
+        if (more) {
+            return Fail("the input is longer than " + std::to_string(kMaxDecryptInputBytes) +
+                        " bytes: that is no cipher text and code table, nor a post of them");
+        }
+        // A strong post needs strong keys, never the key pair.
+        if (strong::HoldsStrongPost(input))
+            return exitCode(cli::DecryptStrong(input, opt.keyFile, findStore));
+        if (opt.keyFile)
+            return Fail(
+                "--key-file holds strong keys, and the input holds no strong post "
+                "(心情：QL2:...)");
+    }
+
+    if (opt.keys) {
+        engine.FirstKey = opt.keys->first;
+        engine.SecondKey = opt.keys->second;
+    } else {
+        if (!prepareUserFolders())
+            return *usageFailure;
         if (!LoadOwnKeys(engine))
             return Fail(
                 "no key pair found: give --keys FIRST,SECOND, or create keys in the program");
     }
     if (opt.command == "encrypt")
         return Encrypt(engine, opt);
-    return opt.document ? DecryptDocument(engine, *opt.document) : Decrypt(engine);
+    return opt.document ? DecryptDocument(engine, *opt.document) : Decrypt(engine, input);
 }

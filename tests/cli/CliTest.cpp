@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/ChildProcess.h"
+#include "CliRun.h"
 #include "common/QrReader.h"
 #include "common/TempDir.h"
 
@@ -13,12 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using CliRun = velotan::testing::ProgramRun;
-
-CliRun RunCli(std::vector<std::string> args, const std::string& input) {
-    args.insert(args.begin(), VELOTAN_CLI);
-    return velotan::testing::RunProgram(std::move(args), input);
-}
+using velotan::testing::CliRun;
+using velotan::testing::RunCli;
 
 class CliTest : public ::testing::Test {
   protected:

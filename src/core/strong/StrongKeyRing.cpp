@@ -46,10 +46,12 @@ RingResult Damaged(std::string_view file, size_t line, std::string_view why) {
                   std::string(file) + " 第 " + std::to_string(line) + " 行：" + std::string(why));
 }
 
+using NumberedLines = std::vector<std::pair<size_t, std::string_view>>;
+
 // The text's lines without their line ends; blank lines dropped, each with
 // its number.
-std::vector<std::pair<size_t, std::string_view>> Lines(std::string_view text) {
-    std::vector<std::pair<size_t, std::string_view>> lines;
+NumberedLines Lines(std::string_view text) {
+    NumberedLines lines;
     size_t number = 0;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -65,6 +67,19 @@ std::vector<std::pair<size_t, std::string_view>> Lines(std::string_view text) {
         pos = end + 1;
     }
     return lines;
+}
+
+// The lines after the file's header. An empty file has none; a file whose
+// first line is not `header` is damaged.
+RingResult Body(std::string_view text, std::string_view header, const char* file,
+                NumberedLines& body) {
+    body = Lines(text);
+    if (body.empty())
+        return {};
+    if (body.front().second != header)
+        return Damaged(file, body.front().first, "文件头不对");
+    body.erase(body.begin());
+    return {};
 }
 
 std::optional<StrongKey> KeyAfter(std::string_view line, std::string_view tag) {
@@ -269,17 +284,11 @@ std::string FormatFriends(const StrongKeyRing& ring) {
 RingResult ParseOwnKeys(std::string_view text, StrongKeyRing& ring) {
     std::optional<StrongKey> own;
     std::vector<StrongKey> earlier;
-    const auto lines = Lines(text);
-    if (lines.empty()) {
-        // An empty file holds no keys.
-        ring.own.reset();
-        ring.ownEarlier.clear();
-        return {};
-    }
-    if (lines.front().second != kOwnHeader)
-        return Damaged(kOwnKeysFileName, lines.front().first, "文件头不对");
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const auto& [number, line] = lines[i];
+    NumberedLines lines;
+    if (RingResult header = Body(text, kOwnHeader, kOwnKeysFileName, lines);
+        header.status != RingStatus::Ok)
+        return header;
+    for (const auto& [number, line] : lines) {
         if (auto key = KeyAfter(line, kCurrentTag); key && !own) {
             own = key;
         } else if (auto old = KeyAfter(line, kEarlierTag)) {
@@ -296,16 +305,11 @@ RingResult ParseOwnKeys(std::string_view text, StrongKeyRing& ring) {
 RingResult ParseFriends(std::string_view text, StrongKeyRing& ring) {
     std::vector<Friend> friends;
     bool hasCurrent = false;
-    const auto lines = Lines(text);
-    if (lines.empty()) {
-        // An empty file holds no keys.
-        ring.friends.clear();
-        return {};
-    }
-    if (lines.front().second != kFriendsHeader)
-        return Damaged(kFriendsFileName, lines.front().first, "文件头不对");
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const auto& [number, line] = lines[i];
+    NumberedLines lines;
+    if (RingResult header = Body(text, kFriendsHeader, kFriendsFileName, lines);
+        header.status != RingStatus::Ok)
+        return header;
+    for (const auto& [number, line] : lines) {
         if (line.substr(0, kFriendTag.size()) == kFriendTag) {
             if (!friends.empty() && !hasCurrent)
                 return Damaged(kFriendsFileName, number, "上一位好友没有钥匙");

@@ -93,22 +93,17 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string Base64UrlRun(std::string_view text, size_t pos, size_t* end) {
+std::string Base64UrlRun(std::string_view text, size_t pos) {
     std::string run;
-    size_t runEnd = pos;
     for (;;) {
         pos = SkipBlanks(text, pos);
-        if (pos >= text.size() || !IsBase64UrlChar(text[pos]))
-            break;
         const size_t start = pos;
         while (pos < text.size() && IsBase64UrlChar(text[pos]))
             ++pos;
+        if (pos == start)
+            return run;
         run.append(text.substr(start, pos - start));
-        runEnd = pos;
     }
-    if (end)
-        *end = runEnd;
-    return run;
 }
 
 size_t ColonLength(std::string_view text, size_t pos) {

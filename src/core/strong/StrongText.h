@@ -24,10 +24,9 @@ bool IsBase64UrlChar(char c);
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
-// The run of base64url characters from `pos`, blanks between them dropped.
-// `end` receives where the run stopped (after trailing blanks are not
-// counted). Linear in the length of the run.
-std::string Base64UrlRun(std::string_view text, size_t pos, size_t* end = nullptr);
+// The run of base64url characters from `pos`, blanks between them dropped;
+// it ends at the first character that is neither. Linear in its length.
+std::string Base64UrlRun(std::string_view text, size_t pos);
 
 // A half- or full-width colon at `pos`: its byte length, else 0.
 size_t ColonLength(std::string_view text, size_t pos);
