@@ -18,6 +18,7 @@ ROLE = {
     "dialog": pyatspi.ROLE_DIALOG,
     "alert": pyatspi.ROLE_ALERT,
     "button": pyatspi.ROLE_PUSH_BUTTON,
+    "radio": pyatspi.ROLE_RADIO_BUTTON,
     "password": pyatspi.ROLE_PASSWORD_TEXT,
     "text": pyatspi.ROLE_TEXT,
     "label": pyatspi.ROLE_LABEL,
