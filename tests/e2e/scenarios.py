@@ -323,13 +323,22 @@ def share_qr_code(case):
 FRIEND_MOOD = "小明今天很开心 🌧"
 
 
-def friend_cli(case, program_folder, args, stdin_text):
-    """velotan-cli of the installed folder, run for a friend whose program
-    folder (and so key store) is `program_folder`; returns its stdout."""
+def friend_cli(case, friend_root, args, stdin_text):
+    """velotan-cli, run as a friend on another computer: a program folder and
+    a data folder of the friend's own under `friend_root`, whose key store
+    is the folder `store` there. Returns its stdout."""
+    program_folder = os.path.join(friend_root, "program")
+    if not os.path.isdir(program_folder):
+        shutil.copytree(case.installed, program_folder, symlinks=True)
+        store = os.path.join(friend_root, "store")
+        os.makedirs(store)
+        write_cp936(os.path.join(program_folder, "settings.ini"), "[set]\nKeyChar=%s\n" % store)
+    env = case.program_env()
+    env["XDG_DATA_HOME"] = os.path.join(friend_root, "data")
     result = subprocess.run(
-        [case.path("velotan-cli")] + args + ["--program-folder", program_folder],
-        input=stdin_text.encode("utf-8"), capture_output=True, env=case.program_env(),
-        timeout=60)
+        [os.path.join(program_folder, "velotan-cli")] + args + ["--program-folder",
+                                                                 program_folder],
+        input=stdin_text.encode("utf-8"), capture_output=True, env=env, timeout=60)
     assert result.returncode == 0, "velotan-cli %s failed: %s" % (
         " ".join(args), result.stderr.decode("utf-8", "replace"))
     return result.stdout.decode("utf-8")
@@ -362,13 +371,11 @@ def strong(case):
     """A strong key made in 好友与强密钥; a friend's key, made by velotan-cli in
     another key store, added; a mood shared with 强加密 and copied, which
     decodes as the user's own; the friend's post decodes with their name."""
-    friend_program = case.folder("friend-program")
-    friend_store = case.folder("friend-store")
-    shutil.copy(case.path("symbolhandle.ini"), friend_program)
-    write_cp936(os.path.join(friend_program, "settings.ini"), "[set]\nKeyChar=%s\n" % friend_store)
-    friend_key = friend_cli(case, friend_program, ["strong-key", "--new"], "").strip()
+    friend = case.folder("friend")
+    friend_key = friend_cli(case, friend, ["strong-key", "--new"], "").strip()
     assert friend_key.startswith("QLK1:"), friend_key
-    friend_post = friend_cli(case, friend_program, ["encrypt", "--strong"], FRIEND_MOOD).strip()
+    assert os.path.isfile(os.path.join(friend, "store", "mxsw", "encrypt", "strong.mx"))
+    friend_post = friend_cli(case, friend, ["encrypt", "--strong"], FRIEND_MOOD).strip()
     assert friend_post.startswith("心情：QL2:"), friend_post
 
     _, program = start(case)

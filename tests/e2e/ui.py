@@ -201,7 +201,8 @@ def press(obj):
     """Runs the control's press action, as a screen reader's user would."""
     action = fresh(obj).queryAction()
     names = [action.getName(i) for i in range(action.nActions)]
-    for wanted in ("press", "click", "Press"):
+    # A radio button offers only Toggle, which is what a click on it does.
+    for wanted in ("press", "click", "Press", "Toggle"):
         if wanted in names:
             action.doAction(names.index(wanted))
             return

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTextOption>
 
 #include "app/App.h"
@@ -150,12 +151,16 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     connect(Command5, &QPushButton::clicked, this, &Form4::Command5_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &Form4::cmdCopy_Click);
     connect(cmdSaveQrCode, &QPushButton::clicked, this, &Form4::cmdSaveQrCode_Click);
-    // Only a click of the user's chooses; the load sets the kept choice
-    // without writing it back.
-    connect(optCompatible, &QRadioButton::clicked, this,
-            [this] { optCipher_Click(cipher::ShareCipher::Compatible); });
-    connect(optStrong, &QRadioButton::clicked, this,
-            [this] { optCipher_Click(cipher::ShareCipher::Strong); });
+    // Toggled, not clicked: a screen reader's Toggle action chooses too. The
+    // load sets the kept choice with the signals blocked, writing nothing.
+    connect(optCompatible, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCipher_Click(cipher::ShareCipher::Compatible);
+    });
+    connect(optStrong, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCipher_Click(cipher::ShareCipher::Strong);
+    });
 }
 
 QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
@@ -169,7 +174,11 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 void Form4::Form_Load() {
     ApplySkin();
     cipher_ = cipher::ReadShareCipher(app_.DataFolder());
-    (cipher_ == cipher::ShareCipher::Strong ? optStrong : optCompatible)->setChecked(true);
+    {
+        const QSignalBlocker compatible(optCompatible);
+        const QSignalBlocker strong(optStrong);
+        (cipher_ == cipher::ShareCipher::Strong ? optStrong : optCompatible)->setChecked(true);
+    }
     ComposePost();
     // Nothing to share at all, in either cipher: the editor is empty too.
     if (app_.EditorText().empty() && !app_.Cipher().HoldsCipherText())
