@@ -133,19 +133,22 @@ class LoopbackServer {
                                      });
         });
     }
-    // A big body that arrives in small pieces, for stopping in the middle.
-    void ServeSlowly(const std::string& path, size_t size) {
-        server_.Get(path, [size](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(size, "application/octet-stream",
-                                     [size](size_t offset, size_t, httplib::DataSink& sink) {
-                                         const std::string part(
-                                             std::min<size_t>(4096, size - offset), 'W');
-                                         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                                         return sink.write(part.data(), part.size());
-                                     });
+    // `content`, of which the first `first` bytes come at once and the rest
+    // only once the test calls ReleaseStalls(): a transfer that is surely
+    // still running whenever the test looks, however slow the machine.
+    void ServeHeld(const std::string& path, const std::string& content, size_t first) {
+        server_.Get(path, [this, content, first](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(
+                content.size(), "application/octet-stream",
+                [this, content, first](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset < first)
+                        return sink.write(content.data() + offset, first - offset);
+                    std::unique_lock<std::mutex> lock(stallMutex_);
+                    stallCv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+                    return sink.write(content.data() + offset, content.size() - offset);
+                });
         });
     }
-
     void ReleaseStalls() {
         {
             std::lock_guard<std::mutex> lock(stallMutex_);

@@ -16,6 +16,8 @@ namespace velotan::testing {
 
 class MinisignKeyPair {
   public:
+    static constexpr const char* kVersion12 = "velotan 1.2";
+
     // Makes a key pair without a password in `folder`.
     explicit MinisignKeyPair(std::filesystem::path folder)
         : publicFile_(folder / "minisign.pub"), secretFile_(folder / "minisign.key") {
@@ -31,9 +33,10 @@ class MinisignKeyPair {
     const std::string& PublicKey() const { return publicKey_; }
 
     // Signs `file` into `file`.minisig, in the prehashed form or, with
-    // `legacy`, the form that signs the file itself.
+    // `legacy`, the form that signs the file itself. The trusted comment
+    // names the version the installer is for; the tests' lists offer 1.2.
     void Sign(const std::filesystem::path& file, bool legacy = false,
-              const std::string& trustedComment = "velotan update") const {
+              const std::string& trustedComment = kVersion12) const {
         std::vector<std::string> args = {"-S",          "-s", secretFile_.string(), "-m",
                                          file.string(), "-t", trustedComment};
         if (legacy)
@@ -43,7 +46,7 @@ class MinisignKeyPair {
 
     // The signature `Sign` writes for `content`, made in a scratch file.
     std::string SignatureOf(const std::string& content, bool legacy = false,
-                            const std::string& trustedComment = "velotan update") const {
+                            const std::string& trustedComment = kVersion12) const {
         const std::filesystem::path scratch = secretFile_.parent_path() / "to-sign";
         WriteBytes(scratch, content);
         Sign(scratch, legacy, trustedComment);

@@ -25,8 +25,10 @@ def read_cp936(path):
 
 
 class Case:
-    def __init__(self, name, installed, artifacts, sanitized=False):
+    def __init__(self, name, installed, artifacts, sanitized=False, version=None):
         self.name = name
+        # The version the program was built as, "1.1.47".
+        self.version = version
         self.installed = installed
         self.artifacts = os.path.join(artifacts, name)
         self.sanitized = sanitized

@@ -38,7 +38,7 @@ class TimeUp(Exception):
     pass
 
 
-def run_scenario(name, program, artifacts, sanitized):
+def run_scenario(name, program, artifacts, sanitized, version):
     missing = desktop.missing_tools()
     if missing:
         print("e2e %s: SKIPPED: missing %s (scripts/setup installs them)" %
@@ -64,7 +64,7 @@ def run_scenario(name, program, artifacts, sanitized):
     signal.signal(signal.SIGTERM, time_up)
     signal.alarm(SCENARIO_SECONDS)
     try:
-        case.Case(name, program, artifacts, sanitized).run(scenarios.SCENARIOS[name])
+        case.Case(name, program, artifacts, sanitized, version).run(scenarios.SCENARIOS[name])
         return 0
     except (AssertionError, TimeUp, RuntimeError) as error:
         print("e2e %s: %s: %s" % (name, type(error).__name__, error))
@@ -86,6 +86,8 @@ def main():
     scenario_command.add_argument("--program", required=True)
     scenario_command.add_argument("--artifacts", required=True)
     scenario_command.add_argument("--sanitized", action="store_true")
+    scenario_command.add_argument("--version", required=True,
+                                  help="the version the program was built as (CMake's)")
     args = parser.parse_args()
 
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -96,7 +98,7 @@ def main():
         print("\n".join(scenarios.SCENARIOS))
         return 0
     return run_scenario(args.name, os.path.abspath(args.program),
-                        os.path.abspath(args.artifacts), args.sanitized)
+                        os.path.abspath(args.artifacts), args.sanitized, args.version)
 
 
 if __name__ == "__main__":

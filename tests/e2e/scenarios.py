@@ -441,7 +441,7 @@ def about(case):
     main = log_in(program)
     ui.press(ui.find(main, "button", "关于程序(A)"))
     window = program.window("frame", "关于 青岚心情加密器")
-    ui.find(window, "label", "版本信息：1.1.47")
+    ui.find(window, "label", "版本信息：" + case.version)
 
     # Each rotating label runs through its file's lines, one a second.
     for frame_name, lines in (("控件信息", controls), ("算法信息", algorithm)):
@@ -509,14 +509,22 @@ def minisign(*args):
         args[0], result.stderr.decode("utf-8", "replace"))
 
 
-def publish_update(case, server_folder, server_url, installer):
-    """Puts version 9.9 on the update server with, unless `installer` is None,
-    its installer signed by a new publisher key, and names the server and the
-    key in the program's update.ini: the one place that prepares what the
-    program needs to trust an installer."""
+def newer_version(case):
+    """A version above the one the program was built as."""
+    return "%d.0" % (int(case.version.split(".")[0]) + 1)
+
+
+def publish_update(case, server_folder, server_url, installer, extra_lines="",
+                   signed_for=None):
+    """Puts the next major version on the update server (its list followed by
+    `extra_lines`) with, unless `installer` is None, its installer signed by a
+    new publisher key for that version (or for `signed_for`), and names the
+    server and the key in the program's update.ini: the one place that
+    prepares what the program needs to trust an installer."""
     sns = os.path.join(server_folder, "sns")
     os.makedirs(sns, exist_ok=True)
-    write_cp936(os.path.join(sns, "update.lst"), "9.9\n")
+    version = newer_version(case)
+    write_cp936(os.path.join(sns, "update.lst"), version + extra_lines + "\n")
     keys = case.folder("publisher")
     public_file = os.path.join(keys, "minisign.pub")
     secret_file = os.path.join(keys, "minisign.key")
@@ -527,7 +535,9 @@ def publish_update(case, server_folder, server_url, installer):
         setup = os.path.join(sns, "up_velotan.exe")
         with open(setup, "w") as f:
             f.write(installer)
-        minisign("-S", "-s", secret_file, "-m", setup, "-t", "velotan update")
+        # The trusted comment names the version, as the list writes it.
+        minisign("-S", "-s", secret_file, "-m", setup, "-t",
+                 "velotan " + (signed_for or version))
     write_cp936(case.path("update.ini"),
                 "[update]\nServer=%s\nPublicKey=%s\n" % (server_url, public_key))
 
@@ -540,8 +550,11 @@ def open_update_window(program):
     return window
 
 
-@scenario
-def update(case):
+def install_update(case, while_message_open=None):
+    """Runs an update to its end: the list, the signed installer, the last
+    message (with `while_message_open` called while it is open), the end of
+    the program and the installer's run. Returns the installer's marker and
+    the served installer's bytes."""
     server_folder = case.folder("server")
     marker = os.path.join(case.root, "installed.marker")
     with UpdateServer(server_folder) as server:
@@ -549,12 +562,21 @@ def update(case):
         process, program = start(case)
         window = open_update_window(program)
         ui.press(ui.find(window, "button", "开始更新"))
+        if while_message_open:
+            program.window("alert", "青岚心情加密器")
+            while_message_open(marker)
         answer_message(program, "青岚心情加密器", "安装包下载完成，现在请关闭程序。")
         # The program ends, and the installer it started runs.
         exit_code = process.wait(timeout=ui.TIMEOUT)
         assert exit_code == 0, "the program ended with %d" % exit_code
         wait_for_file(marker, "the installer's marker")
-    served = open(os.path.join(server_folder, "sns", "up_velotan.exe"), "rb").read()
+    with open(os.path.join(server_folder, "sns", "up_velotan.exe"), "rb") as f:
+        return marker, f.read()
+
+
+@scenario
+def update(case):
+    marker, served = install_update(case)
     assert open(case.data_path("upvelotan.exe"), "rb").read() == served
 
 
@@ -576,4 +598,56 @@ def update_without_installer(case):
         assert process.poll() is None, "the program ended"
         assert not program.has_window("alert", "青岚心情加密器"), "an installer message"
     assert not os.path.exists(case.data_path("upvelotan.exe")), "a partial installer was kept"
-    assert read_cp936(case.data_path("update.lst")).startswith("9.9")
+    assert read_cp936(case.data_path("update.lst")).startswith(newer_version(case))
+
+
+@scenario
+def update_list_as_text(case):
+    """A hostile list: markup that, read as such, would make the program read
+    /dev/zero until memory ran out and open any file at every check. It is
+    shown as the characters it holds, and the program goes on."""
+    server_folder = case.folder("server")
+    probe = os.path.join(case.root, "probe.png")
+    markup = '<img src="/dev/zero">\n<img src="%s">' % probe
+    with UpdateServer(server_folder) as server:
+        publish_update(case, server_folder, server.url, None, extra_lines=markup)
+        process, program = start(case)
+        window = open_update_window(program)
+        ui.press(ui.find(window, "button", "开始更新"))
+        ui.find(window, "label", "安装包未能完整下载，未安装更新。")
+        # The list's label (behind 停止更新) holds the joined lines literally.
+        ui.find(window, "label", newer_version(case) + markup.replace("\n", ""), visible=False)
+        assert process.poll() is None, "the program ended"
+
+
+@scenario
+def update_signed_for_another_version(case):
+    """An installer the publisher once signed for an older version, offered
+    under a newer list: refused, nothing runs, the program goes on."""
+    server_folder = case.folder("server")
+    marker = os.path.join(case.root, "installed.marker")
+    with UpdateServer(server_folder) as server:
+        publish_update(case, server_folder, server.url, INSTALLER % marker, signed_for="1.0")
+        process, program = start(case)
+        window = open_update_window(program)
+        ui.press(ui.find(window, "button", "开始更新"))
+        ui.find(window, "label", "签名不是为所列的版本做的，未运行。")
+        assert process.poll() is None, "the program ended"
+        assert not program.has_window("alert", "青岚心情加密器"), "an installer message"
+    assert not os.path.exists(marker), "the installer ran"
+
+
+@scenario
+def update_swapped_during_message(case):
+    """While the last message is open, another script is renamed over the
+    downloaded installer: the copy that was checked runs, not that one."""
+
+    def swap(marker):
+        other = case.path("swapped-in")
+        with open(other, "w") as f:
+            f.write("#!/bin/sh\necho swapped > %s\n" % marker)
+        os.chmod(other, 0o700)
+        os.rename(other, case.data_path("upvelotan.exe"))
+
+    marker, _ = install_update(case, swap)
+    assert open(marker).read() == "installed\n", open(marker).read()

@@ -289,7 +289,37 @@ double OffsetFrom(double element, int16_t firstKey, int16_t secondKey) {
     return offset;
 }
 
+bool OffsetFits(double element, int16_t firstKey, int16_t secondKey) {
+    // Both are whole numbers far below 2^53, so a whole quotient is exact.
+    const double offset = (element - secondKey) / firstKey;
+    return offset == std::trunc(offset) && offset >= 1 && offset <= 26;
+}
+
 }  // namespace
+
+bool KeysFitCodeTable(std::u16string_view codeTable, int16_t firstKey, int16_t secondKey) {
+    if (firstKey == 0)
+        return false;
+    bool fits = true;
+    size_t elements = 0;
+    ForEachElementValue(codeTable, kTableSeparator, [&](double e) {
+        ++elements;
+        fits = fits && OffsetFits(e, firstKey, secondKey);
+    });
+    // The last element is not decoded, but it was made with the same keys; a
+    // pasted line break after it is no element.
+    const size_t last = codeTable.rfind(kTableSeparator);
+    std::u16string_view tail = last == std::u16string_view::npos
+                                   ? codeTable
+                                   : codeTable.substr(last + kTableSeparator.size());
+    while (!tail.empty() && (IsBlank(tail.back(), Blanks::WithLineFeed) || tail.back() == u'\r'))
+        tail.remove_suffix(1);
+    if (!TrimBlanks(tail, Blanks::WithLineFeed).empty()) {
+        ++elements;
+        fits = fits && OffsetFits(LeadingNumber(SymbolsToDigits(tail)), firstKey, secondKey);
+    }
+    return fits && elements > 0;
+}
 
 std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeTable,
                        int16_t firstKey, int16_t secondKey) {

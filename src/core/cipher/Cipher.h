@@ -57,4 +57,13 @@ UnsupportedScan FindUnsupportedCharacters(std::u16string_view text, size_t limit
 std::u16string Decrypt(std::u16string_view cipherText, std::u16string_view codeTable,
                        int16_t firstKey, int16_t secondKey);
 
+// True when the keys are the ones the code table was made with: every element
+// e, the last one too unless it is blank, gives an offset (e - secondKey) /
+// firstKey that is a whole number from 1 to 26, before any rounding. Wrong
+// keys almost never do; near keys that happen to round to the right text
+// (12 and 8 for a text made with 12 and 7) do not pass either, since nothing
+// tells them from wrong ones. A first key of 0 and a table without any
+// element never pass.
+bool KeysFitCodeTable(std::u16string_view codeTable, int16_t firstKey, int16_t secondKey);
+
 }  // namespace velotan::cipher

@@ -1,14 +1,13 @@
 #include "Minisign.h"
 
+#include <fcntl.h>
 #include <sodium.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <cerrno>
 #include <string>
 #include <vector>
-
-#include "platform/AnsiTextFile.h"
 
 namespace velotan::update {
 
@@ -58,24 +57,24 @@ std::vector<std::string_view> Lines(std::string_view text) {
     return lines;
 }
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
-// BLAKE2b-512 of the file, read piece by piece.
-std::optional<std::array<unsigned char, crypto_generichash_BYTES_MAX>> HashFile(
-    const std::filesystem::path& path) {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
+// BLAKE2b-512 of the file open at `fd`, read piece by piece from its start:
+// an installer of any size takes one buffer of memory.
+std::optional<std::array<unsigned char, crypto_generichash_BYTES_MAX>> HashFile(int fd) {
     crypto_generichash_state state;
     crypto_generichash_init(&state, nullptr, 0, crypto_generichash_BYTES_MAX);
     std::vector<unsigned char> buffer(1 << 16);
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0)
-        crypto_generichash_update(&state, buffer.data(), n);
-    if (std::ferror(file.get()))
-        return std::nullopt;
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        crypto_generichash_update(&state, buffer.data(), static_cast<size_t>(n));
+        offset += n;
+    }
     std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
     crypto_generichash_final(&state, hash.data(), hash.size());
     return hash;
@@ -93,8 +92,8 @@ std::optional<MinisignKey> ParseMinisignKey(std::string_view base64) {
     return key;
 }
 
-SignatureCheck VerifyMinisign(const std::filesystem::path& file, std::string_view minisig,
-                              const MinisignKey& key) {
+SignatureCheck VerifyMinisign(int fd, std::string_view minisig, const MinisignKey& key,
+                              std::string* trustedComment) {
     const std::vector<std::string_view> lines = Lines(minisig);
     if (lines.size() < 4 || lines[0].substr(0, kUntrustedPrefix.size()) != kUntrustedPrefix ||
         lines[2].substr(0, kTrustedPrefix.size()) != kTrustedPrefix)
@@ -104,29 +103,18 @@ SignatureCheck VerifyMinisign(const std::filesystem::path& file, std::string_vie
     if (!signatureLine || !globalSignature || (*signatureLine)[0] != 'E')
         return SignatureCheck::Malformed;
     const unsigned char algorithm = (*signatureLine)[1];
-    if (algorithm != 'D' && algorithm != 'd')
+    if (algorithm == 'd')
+        return SignatureCheck::LegacyForm;
+    if (algorithm != 'D')
         return SignatureCheck::Malformed;
     if (!std::equal(key.keyId.begin(), key.keyId.end(), signatureLine->begin() + kAlgorithmBytes))
         return SignatureCheck::OtherKey;
     const unsigned char* signature = signatureLine->data() + kAlgorithmBytes + kKeyIdBytes;
 
-    int verified = -1;
-    if (algorithm == 'D') {
-        const auto hash = HashFile(file);
-        if (!hash)
-            return SignatureCheck::Unverifiable;
-        verified =
-            crypto_sign_verify_detached(signature, hash->data(), hash->size(), key.key.data());
-    } else {
-        // The legacy form signs the whole file, so it has to be in memory.
-        const auto bytes = platform::ReadFileBytes(file);
-        if (!bytes)
-            return SignatureCheck::Unverifiable;
-        verified = crypto_sign_verify_detached(
-            signature, reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size(),
-            key.key.data());
-    }
-    if (verified != 0)
+    const auto hash = HashFile(fd);
+    if (!hash)
+        return SignatureCheck::Unverifiable;
+    if (crypto_sign_verify_detached(signature, hash->data(), hash->size(), key.key.data()) != 0)
         return SignatureCheck::FileChanged;
 
     // The trusted comment is signed together with the signature.
@@ -136,7 +124,19 @@ SignatureCheck VerifyMinisign(const std::filesystem::path& file, std::string_vie
     if (crypto_sign_verify_detached(globalSignature->data(), message.data(), message.size(),
                                     key.key.data()) != 0)
         return SignatureCheck::CommentChanged;
+    if (trustedComment)
+        *trustedComment = std::string(comment);
     return SignatureCheck::Good;
+}
+
+SignatureCheck VerifyMinisign(const std::filesystem::path& file, std::string_view minisig,
+                              const MinisignKey& key, std::string* trustedComment) {
+    // A file that cannot be opened reads as one that cannot be read (-1).
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const SignatureCheck check = VerifyMinisign(fd, minisig, key, trustedComment);
+    if (fd >= 0)
+        ::close(fd);
+    return check;
 }
 
 }  // namespace velotan::update

@@ -8,11 +8,15 @@
 // the algorithm "Ed" or "ED", the key id and an Ed25519 signature), the
 // trusted comment, and the global signature over the signature and the
 // trusted comment. "ED" signs the BLAKE2b-512 hash of the file, the legacy
-// "Ed" the file itself.
+// "Ed" the file itself. Only "ED" is taken: the algorithm bytes are not
+// signed, so a legacy signature could be passed off as one of a 64-byte file
+// that holds the hash of the signed one, and it would need the whole file in
+// memory.
 
 #include <array>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velotan::update {
@@ -33,10 +37,16 @@ enum class SignatureCheck {
     FileChanged,     // the signature does not fit the file (one of them changed)
     CommentChanged,  // the trusted comment or the global signature was changed
     Unverifiable,    // the file could not be read
+    LegacyForm,      // the legacy "Ed" form, which is not taken
 };
 
-// Checks `file` against the bytes of its .minisig.
+// Checks the file open at `fd` (read from its start, whatever its offset)
+// against the bytes of its .minisig. On Good, `trustedComment` (when given)
+// receives the signed comment.
+SignatureCheck VerifyMinisign(int fd, std::string_view minisig, const MinisignKey& key,
+                              std::string* trustedComment = nullptr);
+// The same for the file at `file`.
 SignatureCheck VerifyMinisign(const std::filesystem::path& file, std::string_view minisig,
-                              const MinisignKey& key);
+                              const MinisignKey& key, std::string* trustedComment = nullptr);
 
 }  // namespace velotan::update

@@ -1,6 +1,12 @@
 #include "UpdateCheck.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <system_error>
 
@@ -47,6 +53,136 @@ std::optional<std::string> ReadSmallFile(const fs::path& file, int32_t maxBytes)
         return std::nullopt;
     return platform::ReadFileBytes(file);
 }
+
+// A folder where the installer's copy may be made and run: the user's own,
+// writable by nobody else, in folders that nobody else can rename it out of
+// (each above it belongs to root or the user and is not writable by others,
+// unless sticky, like /tmp). Otherwise someone else could put their own
+// file, or their own folder, where the checked copy stands.
+bool FolderOnlyTheUserWrites(const fs::path& folder) {
+    std::error_code ec;
+    const fs::path real = fs::canonical(folder, ec);
+    if (ec)
+        return false;
+    struct stat info {};
+    if (::stat(real.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+        (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return false;
+    for (fs::path above = real.parent_path();; above = above.parent_path()) {
+        if (::stat(above.c_str(), &info) != 0)
+            return false;
+        const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if ((info.st_uid != 0 && info.st_uid != ::geteuid()) ||
+            (othersWrite && (info.st_mode & S_ISVTX) == 0))
+            return false;
+        if (above == above.parent_path())
+            return true;
+    }
+}
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The copy of the installer that is checked and run: a fresh folder made by
+// mkdtemp (0700) in the data folder, holding the file, open for reading.
+// It goes again unless Keep() is called.
+class StagedInstaller {
+  public:
+    ~StagedInstaller() {
+        if (!folder_.empty() && !keep_) {
+            std::error_code ec;
+            fs::remove_all(folder_, ec);
+        }
+    }
+    // Copies `source` into a fresh folder in `dataFolder`; false, with
+    // the reason, when that fails.
+    bool Make(const fs::path& source, const fs::path& dataFolder, std::string* error) {
+        std::string pattern = (dataFolder / ".upvelotan-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return Fail(error, pattern);
+        folder_ = pattern;
+        file_ = folder_ / kInstallerFileName;
+        const FileDescriptor in(
+            ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+        struct stat info {};
+        if (in.get() < 0 || ::fstat(in.get(), &info) != 0)
+            return Fail(error, source);
+        if (!S_ISREG(info.st_mode)) {
+            errno = EINVAL;
+            return Fail(error, source);
+        }
+        fd_.Reset(::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0700));
+        if (fd_.get() < 0)
+            return Fail(error, file_);
+        std::string buffer(1 << 16, '\0');
+        for (;;) {
+            const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return Fail(error, source);
+            if (n == 0)
+                break;
+            if (!WriteAll(fd_.get(), buffer.data(), static_cast<size_t>(n)))
+                return Fail(error, file_);
+        }
+        if (::fsync(fd_.get()) != 0 || ::fchmod(fd_.get(), 0700) != 0)
+            return Fail(error, file_);
+        return true;
+    }
+    StagedInstaller() = default;
+    StagedInstaller(const StagedInstaller&) = delete;
+    StagedInstaller& operator=(const StagedInstaller&) = delete;
+
+    int Descriptor() const { return fd_.get(); }
+    const fs::path& File() const { return file_; }
+    // The installer runs from here; the folder stays.
+    void Keep() { keep_ = true; }
+    // Nothing can change the copy any more: its descriptor goes before the
+    // start, as a running program's file may not be open for writing.
+    void Close() { fd_.Reset(); }
+
+  private:
+    bool Fail(std::string* error, const fs::path& file) {
+        *error = file.string() + ": " + std::strerror(errno);
+        return false;
+    }
+
+    fs::path folder_;
+    fs::path file_;
+    FileDescriptor fd_;
+    bool keep_ = false;
+};
 
 }  // namespace
 
@@ -103,11 +239,13 @@ CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& program
     const std::u16string joined = JoinListText(*bytes);
     if (onListText)
         onListText(joined);
-    if (!ReadLeadingNumber(joined).found) {
+    const LeadingNumber listed = ReadLeadingNumber(joined);
+    if (!listed.found) {
         result.outcome = CheckOutcome::ListWithoutVersion;
         return result;
     }
-    if (!IsNewerVersion(InstalledVersion(), joined)) {
+    // An older or the same version is never installed, signed or not.
+    if (CompareNumbers(ReadLeadingNumber(InstalledVersion()), listed) >= 0) {
         result.outcome = CheckOutcome::UpToDate;
         return result;
     }
@@ -123,15 +261,16 @@ CheckResult UpdateCheck::Run(const fs::path& dataFolder, const fs::path& program
 
     if (onDownloadingInstaller)
         onDownloadingInstaller();
-    CheckResult installer = RunInstaller(server, dataFolder, *key);
+    CheckResult installer = RunInstaller(server, dataFolder, *key, listed.written);
     installer.earlierList = result.earlierList;
     return installer;
 }
 
 CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path& dataFolder,
-                                      const MinisignKey& key) {
+                                      const MinisignKey& key, const std::string& version) {
     CheckResult result;
-    const fs::path installer = fs::absolute(dataFolder / kInstallerFileName);
+    const fs::path folder = fs::absolute(dataFolder);
+    const fs::path installer = folder / kInstallerFileName;
     const DownloadResult setup = download_(server + kInstallerUrlPath, installer, INT32_MAX);
     if (setup.outcome == DownloadOutcome::LocalFileError) {
         result.outcome = CheckOutcome::InstallerNotSaved;
@@ -149,58 +288,30 @@ CheckResult UpdateCheck::RunInstaller(const std::string& server, const fs::path&
         result.outcome = CheckOutcome::InstallerInsecure;
         return result;
     }
-    // Only the publisher's signature makes it something to run; until then
-    // it stays a file that nobody can execute.
-    if (std::optional<CheckResult> refused = CheckSignature(server, dataFolder, installer, key))
-        return *refused;
+    std::string signature;
+    if (std::optional<CheckResult> missing = FetchSignature(server, dataFolder, &signature))
+        return *missing;
 
-    std::error_code ec;
-    fs::permissions(installer, fs::perms::owner_all, fs::perm_options::replace, ec);
-    if (onInstallerReady)
-        onInstallerReady(installer);
-    result.file = installer;
-    if (ec) {
-        result.outcome = CheckOutcome::InstallerNotStarted;
-        result.error = ec.message();
+    // The downloaded file stays as it came, never executable. What runs is
+    // a copy that only the user can change, checked from its descriptor.
+    if (!FolderOnlyTheUserWrites(folder)) {
+        result.outcome = CheckOutcome::InstallerFolderShared;
+        result.file = folder;
         return result;
     }
-    if (!launch_({installer.string()}, &result.error)) {
-        result.outcome = CheckOutcome::InstallerNotStarted;
-        return result;
-    }
-    result.outcome = CheckOutcome::InstallerStarted;
-    result.error.clear();
-    return result;
-}
-
-std::optional<CheckResult> UpdateCheck::CheckSignature(const std::string& server,
-                                                       const fs::path& dataFolder,
-                                                       const fs::path& installer,
-                                                       const MinisignKey& key) {
-    CheckResult result;
-    const fs::path signatureFile = dataFolder / kSignatureFileName;
-    const DownloadResult signature =
-        download_(server + kSignatureUrlPath, signatureFile, kMaxSignatureBytes);
-    if (signature.outcome == DownloadOutcome::LocalFileError) {
+    StagedInstaller staged;
+    if (!staged.Make(installer, folder, &result.error)) {
         result.outcome = CheckOutcome::InstallerNotSaved;
-        result.file = signatureFile;
+        result.file = staged.File().empty() ? folder : staged.File();
         return result;
     }
-    if (signature.outcome == DownloadOutcome::Stopped) {
-        result.outcome = CheckOutcome::Stopped;
-        return result;
-    }
-    // An earlier signature lying in the folder says nothing about this
-    // installer: only one that arrived now counts.
-    const std::optional<std::string> bytes =
-        signature.replaced ? ReadSmallFile(signatureFile, kMaxSignatureBytes) : std::nullopt;
-    if (!bytes) {
-        result.outcome = CheckOutcome::SignatureMissing;
-        return result;
-    }
-    switch (VerifyMinisign(installer, *bytes, key)) {
+    std::string comment;
+    switch (VerifyMinisign(staged.Descriptor(), signature, key, &comment)) {
         case SignatureCheck::Good:
-            return std::nullopt;
+            result.outcome = comment == std::string(kTrustedCommentPrefix) + version
+                                 ? CheckOutcome::InstallerStarted
+                                 : CheckOutcome::SignatureOtherVersion;
+            break;
         case SignatureCheck::Malformed:
             result.outcome = CheckOutcome::SignatureMalformed;
             break;
@@ -216,8 +327,53 @@ std::optional<CheckResult> UpdateCheck::CheckSignature(const std::string& server
         case SignatureCheck::Unverifiable:
             result.outcome = CheckOutcome::SignatureUnchecked;
             break;
+        case SignatureCheck::LegacyForm:
+            result.outcome = CheckOutcome::SignatureLegacy;
+            break;
     }
+    if (result.outcome != CheckOutcome::InstallerStarted)
+        return result;
+    staged.Close();
+
+    if (onInstallerReady)
+        onInstallerReady(staged.File());
+    result.file = staged.File();
+    if (!launch_({staged.File().string()}, &result.error)) {
+        result.outcome = CheckOutcome::InstallerNotStarted;
+        return result;
+    }
+    staged.Keep();
+    result.outcome = CheckOutcome::InstallerStarted;
+    result.error.clear();
     return result;
+}
+
+std::optional<CheckResult> UpdateCheck::FetchSignature(const std::string& server,
+                                                       const fs::path& dataFolder,
+                                                       std::string* signature) {
+    CheckResult result;
+    const fs::path signatureFile = dataFolder / kSignatureFileName;
+    const DownloadResult download =
+        download_(server + kSignatureUrlPath, signatureFile, kMaxSignatureBytes);
+    if (download.outcome == DownloadOutcome::LocalFileError) {
+        result.outcome = CheckOutcome::InstallerNotSaved;
+        result.file = signatureFile;
+        return result;
+    }
+    if (download.outcome == DownloadOutcome::Stopped) {
+        result.outcome = CheckOutcome::Stopped;
+        return result;
+    }
+    // An earlier signature lying in the folder says nothing about this
+    // installer: only one that arrived now counts.
+    std::optional<std::string> bytes =
+        download.replaced ? ReadSmallFile(signatureFile, kMaxSignatureBytes) : std::nullopt;
+    if (!bytes) {
+        result.outcome = CheckOutcome::SignatureMissing;
+        return result;
+    }
+    *signature = std::move(*bytes);
+    return std::nullopt;
 }
 
 }  // namespace velotan::update

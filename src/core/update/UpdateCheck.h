@@ -1,7 +1,10 @@
 #pragma once
 // The whole update check, without a window: the server from update.ini, the
 // version list, the decision against the installed version, the installer's
-// download, its minisign signature and its start. The transfers and the start of a program come in
+// download, its minisign signature and its start. What runs is a copy of the
+// installer in a fresh folder that only the user can write, checked from its
+// open descriptor, so nothing can take its place between the check and the
+// start. The transfers and the start of a program come in
 // as parameters, so that tests can put their own in their place. The steps on the way reach the
 // caller through callbacks; the end comes back as an outcome for the window to show.
 
@@ -10,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "update/Cls_DownLoad.h"
@@ -37,6 +41,9 @@ enum class CheckOutcome {
     SignatureMismatch,        // the signature does not fit the installer
     SignatureCommentChanged,  // the signature's trusted comment was changed
     SignatureUnchecked,       // the installer could not be read to check it
+    SignatureLegacy,          // the legacy "Ed" form, which signs nothing of the algorithm
+    SignatureOtherVersion,    // signed for another version than the list names
+    InstallerFolderShared,    // others could write where the installer would run (`file`)
     InstallerNotStarted,      // the installer could not be started (`file`, `error`)
     InstallerStarted,         // the installer runs; the program ends now
 };
@@ -55,6 +62,10 @@ struct CheckResult {
 inline constexpr int32_t kMaxListBytes = 1 << 20;
 // A signature is a few lines.
 inline constexpr int32_t kMaxSignatureBytes = 1 << 16;
+// The publisher signs the installer of version V with the trusted comment
+// "velotan V", V as the list writes it (minisign -t "velotan 1.2"): an
+// installer signed for one version never passes for another.
+inline constexpr std::string_view kTrustedCommentPrefix = "velotan ";
 // The connect time-out of the check's transfers, in milliseconds.
 inline constexpr int32_t kConnectTimeoutMs = 5000;
 
@@ -81,6 +92,7 @@ class UpdateCheck {
     // A newer version is listed; the installer's download starts.
     std::function<void()> onDownloadingInstaller;
     // The installer is here and about to start: the last word to the user.
+    // `installer` is the checked copy that will run.
     std::function<void(const std::filesystem::path& installer)> onInstallerReady;
 
     // Runs the check. update.ini comes from the data folder (the program
@@ -92,12 +104,11 @@ class UpdateCheck {
 
   private:
     CheckResult RunInstaller(const std::string& server, const std::filesystem::path& dataFolder,
-                             const MinisignKey& key);
-    // Nothing when the installer's signature holds; otherwise why not.
-    std::optional<CheckResult> CheckSignature(const std::string& server,
+                             const MinisignKey& key, const std::string& version);
+    // The signature that arrived now, or why there is none.
+    std::optional<CheckResult> FetchSignature(const std::string& server,
                                               const std::filesystem::path& dataFolder,
-                                              const std::filesystem::path& installer,
-                                              const MinisignKey& key);
+                                              std::string* signature);
 
     Download download_;
     Launcher launch_;

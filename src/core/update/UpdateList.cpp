@@ -13,6 +13,7 @@ LeadingNumber ReadLeadingNumber(std::u16string_view text) {
             continue;
         if (c >= u'0' && c <= u'9') {
             number.found = true;
+            number.written.push_back(static_cast<char>(c));
             std::string& part = inFraction ? number.fraction : number.integer;
             if (!inFraction && part.empty() && c == u'0')
                 continue;  // leading zeros say nothing
@@ -21,6 +22,7 @@ LeadingNumber ReadLeadingNumber(std::u16string_view text) {
         }
         if (c == u'.' && !inFraction) {
             inFraction = true;
+            number.written.push_back('.');
             continue;
         }
         break;

@@ -16,6 +16,9 @@ struct LeadingNumber {
     std::string integer;   // without leading zeros; empty for 0
     std::string fraction;  // without trailing zeros; empty for none
     bool found = false;    // at least one digit was read
+    // The digits and the point as the text writes them, blanks left out and
+    // zeros kept: what a publisher names the version by ("1.10", "1.2").
+    std::string written;
 };
 
 LeadingNumber ReadLeadingNumber(std::u16string_view text);

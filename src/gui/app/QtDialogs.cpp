@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -100,16 +101,39 @@ QString ToQtFilter(const QString& commonDialogFilter) {
     return filters.join(u";;");
 }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& prompt, int style, const QString& title,
+                                            QWidget* parent) {
+    const ButtonSet set = ButtonsOf(style);
+    auto box = std::make_unique<QMessageBox>(IconOf(style), title, QString(), set.buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(prompt);
+    box->setDefaultButton(set.defaultButton);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (style & MsgStyle::kSystemModal) {
+        box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+    return box;
+}
+
+std::unique_ptr<QInputDialog> MakeInputDialog(const QString& prompt, const QString& title,
+                                              const QString& defaultText, QWidget* parent) {
+    auto dialog = std::make_unique<QInputDialog>(parent);
+    dialog->setWindowTitle(title);
+    dialog->setInputMode(QInputDialog::TextInput);
+    dialog->setTextEchoMode(QLineEdit::Normal);
+    dialog->setTextValue(defaultText);
+    dialog->setLabelText(prompt);
+    // QInputDialog has no format of its own: its label is the one QLabel.
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    return dialog;
+}
+
 MsgResult QtDialogs::MsgBox(const std::u16string& prompt, int style, const std::u16string& title) {
     const ButtonSet set = ButtonsOf(style);
-    QMessageBox box(IconOf(style), QString::fromStdU16String(title),
-                    QString::fromStdU16String(prompt), set.buttons, ActiveParent());
-    box.setDefaultButton(set.defaultButton);
-    box.setWindowModality(Qt::ApplicationModal);
-    if (style & MsgStyle::kSystemModal) {
-        box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    }
-    const int clicked = box.exec();
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(
+        QString::fromStdU16String(prompt), style, QString::fromStdU16String(title), ActiveParent());
+    const int clicked = box->exec();
     if (clicked == QMessageBox::NoButton || clicked < 0) {
         // Closed by the window's own box: the same as the escape button.
         const bool canCancel = set.buttons.testFlag(QMessageBox::Cancel);
@@ -120,12 +144,11 @@ MsgResult QtDialogs::MsgBox(const std::u16string& prompt, int style, const std::
 
 std::optional<QString> QtDialogs::InputBox(const QString& prompt, const QString& title,
                                            const QString& defaultText) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(ActiveParent(), title, prompt, QLineEdit::Normal, defaultText, &ok);
-    if (!ok)
+    const std::unique_ptr<QInputDialog> dialog =
+        MakeInputDialog(prompt, title, defaultText, ActiveParent());
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog->textValue();
 }
 
 QString QtDialogs::ShowOpen(const FileDialogRequest& request) {

@@ -21,4 +21,14 @@ inline QString ReasonText(std::string_view reason) {
     return QString::fromStdU16String(platform::ReasonText(reason));
 }
 
+// A tool tip that shows `text` as the characters it holds. Qt guesses the
+// format of a tool tip and has no switch for it, so the text goes in as
+// escaped markup that keeps its line breaks and blanks.
+inline QString PlainToolTip(const QString& text) {
+    if (text.isEmpty())
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 }  // namespace velotan::app

@@ -36,6 +36,8 @@ SkinLabel::SkinLabel(const QString& text, const QString& name, QWidget* parent)
     : QLabel(text, parent) {
     setObjectName(name);
     setFont(SkinLabelFont());
+    // Labels show paths, file contents and what servers send: never markup.
+    setTextFormat(Qt::PlainText);
 }
 
 }  // namespace velotan::app

@@ -180,6 +180,7 @@ void Form2::CreateLed() {
     // The window works without the panel: the keys show as plain text.
     auto* label = new QLabel(Fra);
     label->setObjectName(QStringLiteral("lblChar"));
+    label->setTextFormat(Qt::PlainText);  // the keys as the key file has them
     label->setGeometry(place);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);

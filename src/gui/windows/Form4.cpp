@@ -119,6 +119,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     cmdSaveQrCode = AddButton(Frame2, u"保存二维码", "cmdSaveQrCode", 3960, 780, 1335);
     lblStatus = new QLabel(Frame2);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);  // it names the picture's path
     lblStatus->setGeometry(TwipsRect(3960, 1260, 1335, 600));
     lblStatus->setWordWrap(true);
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -127,6 +128,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
             "复制后可粘贴到聊天、邮件或任何网站；二维码可用手机扫描，也可存成图片发出去。"),
         Frame2);
     lblHint->setObjectName(QStringLiteral("lblHint"));
+    lblHint->setTextFormat(Qt::PlainText);
     lblHint->setGeometry(TwipsRect(3960, 2160, 1335, 1740));
     lblHint->setWordWrap(true);
     lblHint->setAlignment(Qt::AlignLeft | Qt::AlignBottom);

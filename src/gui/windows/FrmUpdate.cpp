@@ -91,6 +91,9 @@ FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
     LblImportantUpdate = new QLabel(this);
     LblImportantUpdate->setObjectName(QStringLiteral("LblImportantUpdate"));
     LblImportantUpdate->setGeometry(TwipsRect(4680, 1560, 1095, 375));
+    // The list comes unsigned from the server: shown as the characters it
+    // holds, never read as markup (an <img> would make Qt open any file).
+    LblImportantUpdate->setTextFormat(Qt::PlainText);
 
     auto button = [this](const char16_t* caption, const char* name, int top, int height) {
         auto* b = new QPushButton(Q(caption), this);
@@ -224,7 +227,8 @@ void FrmUpdate::Command1_Click() {
 }
 
 void FrmUpdate::RunCheck() {
-    UpdateCheck check(UpdateCheck::Through(Cdf), platform::StartProgram);
+    UpdateCheck check(UpdateCheck::Through(Cdf),
+                      launcher ? launcher : UpdateCheck::Launcher(platform::StartProgram));
     check.onListArrived = [this] { SkinLabel1->setText(Q(kListDoneText)); };
     check.onListText = [this](const std::u16string& joined) {
         LblImportantUpdate->setText(QString::fromStdU16String(joined));
@@ -285,6 +289,12 @@ QString FrmUpdate::OutcomeText(const CheckResult& result) {
             return Q(kSignatureCommentText);
         case CheckOutcome::SignatureUnchecked:
             return Q(kSignatureUncheckedText);
+        case CheckOutcome::SignatureLegacy:
+            return Q(kSignatureLegacyText);
+        case CheckOutcome::SignatureOtherVersion:
+            return Q(kSignatureOtherVersionText);
+        case CheckOutcome::InstallerFolderShared:
+            return Q(kInstallerFolderSharedText) + PathText(result.file);
         case CheckOutcome::InstallerNotStarted:
             return Q(kInstallerStartFailedText) + PathText(result.file);
         case CheckOutcome::InstallerStarted:
@@ -316,7 +326,7 @@ void FrmUpdate::SetChecking(bool checking) {
 void FrmUpdate::ShowOutcome(const QString& text) {
     SkinLabel1->setText(text);
     // A path in the text may run past the line; the whole text stays at hand.
-    SkinLabel1->setToolTip(text);
+    SkinLabel1->setToolTip(app::PlainToolTip(text));
 }
 
 void FrmUpdate::closeEvent(QCloseEvent* event) {

@@ -46,6 +46,10 @@ inline constexpr const char16_t* kSignatureOtherKeyText = u"安装包不是用�
 inline constexpr const char16_t* kSignatureMismatchText = u"安装包与签名不符，未运行。";
 inline constexpr const char16_t* kSignatureCommentText = u"签名的可信注释被改动，未运行。";
 inline constexpr const char16_t* kSignatureUncheckedText = u"无法检查安装包的签名，未运行。";
+inline constexpr const char16_t* kSignatureLegacyText = u"安装包的签名是旧的 Ed 形式，未运行。";
+inline constexpr const char16_t* kSignatureOtherVersionText = u"签名不是为所列的版本做的，未运行。";
+inline constexpr const char16_t* kInstallerFolderSharedText =
+    u"别人也能写入安装包的文件夹，未运行：";
 inline constexpr const char16_t* kLocalFileErrorText = u"无法保存下载的文件：";
 inline constexpr const char16_t* kInstallerStartFailedText = u"无法启动安装包：";
 
@@ -59,6 +63,8 @@ class FrmUpdate : public app::WindowFrame {
     static FrmUpdate* Open(app::App& app);
 
     Cls_DownLoad Cdf;
+    // Starts the checked installer; tests watch what it is given.
+    UpdateCheck::Launcher launcher;
 
     app::SkinLabel* SkinLabel3 = nullptr;
     app::SkinLabel* LblProgramVer = nullptr;

@@ -10,6 +10,7 @@ namespace velotan::windows {
 QrCodeView::QrCodeView(QWidget* parent) : QWidget(parent) {
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("lblQrNote"));
+    note_->setTextFormat(Qt::PlainText);
     note_->setAlignment(Qt::AlignCenter);
     note_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);

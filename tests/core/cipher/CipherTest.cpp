@@ -187,6 +187,46 @@ TEST(Decrypt, ElementsOfTwentyDigitsOnEitherLine) {
     EXPECT_EQ(Decrypt(u"66UUA66UUA0", u"11111111111111111111UGA0UGA0", 1, 0), withTable);
 }
 
+TEST(KeysFitCodeTable, TellsTheKeysATableWasMadeWith) {
+    // A post made with 12 and 7: offsets 1 to 26 give 19 to 319.
+    auto r = Encrypt(u"你好, world F", 12, 7, Offsets({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 26}));
+    ASSERT_TRUE(r);
+    // 12 and 8 round to the very text of 12 and 7; the offsets are still
+    // fractions, so the check says no and the user is asked.
+    ASSERT_EQ(Decrypt(r->cipherText, r->codeTable, 12, 8), u"你好, world ");
+    struct Case {
+        const char* what;
+        std::u16string table;
+        int16_t first;
+        int16_t second;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"the keys it was made with", r->codeTable, 12, 7, true},
+        {"in digits as well", SymbolsToDigits(r->codeTable), 12, 7, true},
+        {"with a pasted line break", r->codeTable + u"\r\n", 12, 7, true},
+        {"a wrong first key", r->codeTable, 13, 7, false},
+        {"a wrong second key", r->codeTable, 12, 9, false},
+        {"near keys that round to the right text", r->codeTable, 12, 8, false},
+        {"the keys swapped", r->codeTable, 7, 12, false},
+        {"a first key of 0", r->codeTable, 0, 7, false},
+        {"a first key of 0 on a table of 0s", u"0UGA0", 0, 0, false},
+        {"offset 1 and 26, the ends of the range", u"19UGA319", 12, 7, true},
+        {"offset 0", u"7UGA19", 12, 7, false},
+        {"offset 27", u"19UGA331", 12, 7, false},
+        {"a last element that does not fit", u"19UGA20", 12, 7, false},
+        {"one element, no separator", u"~*", 12, 7, true},
+        {"a negative first key", u"-^UGA-@", -4, 1, true},  // offsets 2 and 1
+        {"an empty table", u"", 12, 7, false},
+        {"a table of nothing but a line break", u"\r\n", 12, 7, false},
+        {"an element that is no number", u"19UGAxyzUGA19", 12, 7, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(KeysFitCodeTable(c.table, c.first, c.second), c.fits);
+    }
+}
+
 TEST(UnsupportedCharacters, FindsWhatCodePage936CannotCarryOnceEach) {
     // An emoji is one character, both of its UTF-16 units.
     UnsupportedScan scan = FindUnsupportedCharacters(u"开心😀，真的😀！€", 10);

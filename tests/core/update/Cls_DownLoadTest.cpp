@@ -313,31 +313,36 @@ INSTANTIATE_TEST_SUITE_P(
         NotTheFile{"NotModified304", "HTTP/1.1 304 Not Modified\r\n\r\n"}),
     [](const ::testing::TestParamInfo<NotTheFile>& info) { return std::string(info.param.name); });
 
-// A stop reaches a transfer within 100 ms whatever it waits for: the
-// connection, the answer's headers, or the next bytes of the body.
+// A stop reaches a transfer at its next quiet moment whatever it waits for:
+// the connection, the answer's headers, or the next bytes of the body. The
+// test asks for it from the pump hook, where a window's stop button is
+// clicked, once the transfer is in the phase, and counts the rounds of
+// events that follow: none of the transfer's own waiting (connect time-out,
+// idle time-out) may come first. How fast that is in milliseconds is
+// measured by bench_update (BM_StopLatency).
 class StopInEveryPhaseTest : public DownloadTest {
   protected:
-    // Asks for the stop 300 ms into the transfer from the pump hook, where a
-    // window's stop button is clicked, and measures how late the transfer
-    // ends after that.
-    void ExpectPromptStop(const std::string& url, const std::vector<int32_t>& statuses) {
-        using Clock = std::chrono::steady_clock;
+    void ExpectPromptStop(const std::string& url, const std::vector<int32_t>& statuses,
+                          const std::function<bool()>& inPhase) {
         const std::string old = "1.0\r\nold list\r\n";
         WriteBytes(Local(), old);
-        cdf_.SetIdleTimeout(std::chrono::seconds(5));
-        const auto stopAt = Clock::now() + std::chrono::milliseconds(300);
+        // Neither may end the transfer before the stop does.
+        cdf_.SetIdleTimeout(std::chrono::minutes(5));
         bool asked = false;
+        int roundsAfterTheStop = 0;
         listener_.onPump = [&] {
-            if (!asked && Clock::now() >= stopAt) {
+            if (asked) {
+                ++roundsAfterTheStop;
+            } else if (inPhase()) {
                 asked = true;
                 cdf_.DLFileStop();
             }
         };
-        cdf_.DLFile(url, Local(), 10000);
-        const auto late =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stopAt);
+        cdf_.DLFile(url, Local(), 300000);
         EXPECT_TRUE(asked);
-        EXPECT_LT(late.count(), 100);
+        // The stop is seen right after the round that asked for it, or,
+        // asked for after a chunk, at the next quiet moment.
+        EXPECT_LE(roundsAfterTheStop, 1);
         EXPECT_EQ(listener_.statuses, statuses);
         EXPECT_EQ(cdf_.LastResult().outcome, DownloadOutcome::Stopped);
         EXPECT_FALSE(cdf_.LastResult().replaced);
@@ -349,19 +354,23 @@ class StopInEveryPhaseTest : public DownloadTest {
 
 TEST_F(StopInEveryPhaseTest, WhileConnecting) {
     FullBacklogPort port;
-    ExpectPromptStop(port.Url("/sns/update.lst"), {1, 2, 5, 6});
+    ExpectPromptStop(port.Url("/sns/update.lst"), {1, 2, 5, 6}, [this] {
+        return listener_.statuses == std::vector<int32_t>{1, 2};
+    });
 }
 
 TEST_F(StopInEveryPhaseTest, WhileWaitingForTheAnswer) {
     SilentServer silent;
-    ExpectPromptStop(silent.Url("/sns/update.lst"), {1, 2, 5, 6});
+    ExpectPromptStop(silent.Url("/sns/update.lst"), {1, 2, 5, 6},
+                     [&silent] { return silent.Accepted() == 1; });
     EXPECT_EQ(silent.Accepted(), 1);
 }
 
 TEST_F(StopInEveryPhaseTest, WhileTheBodyPauses) {
     server_.ServeStall("/sns/update.lst", 1300, 512);
     server_.Start();
-    ExpectPromptStop(server_.Url("/sns/update.lst"), {1, 2, 3, 4, 5, 6});
+    ExpectPromptStop(server_.Url("/sns/update.lst"), {1, 2, 3, 4, 5, 6},
+                     [this] { return !listener_.Done().empty(); });
     EXPECT_THAT(listener_.Done(), ElementsAre(512));
 }
 
@@ -387,7 +396,11 @@ TEST_F(DownloadTest, StalledServerHitsTheIdleTimeout) {
     WriteBytes(Local(), old);
     server_.ServeStall("/sns/update.lst", 1300, 512);
     server_.Start();
-    cdf_.SetIdleTimeout(std::chrono::milliseconds(300));
+    // The short idle time-out starts once the first bytes are in, so that a
+    // slow start on a loaded machine is not taken for the stall.
+    listener_.onProgress = [this](const Progress&) {
+        cdf_.SetIdleTimeout(std::chrono::milliseconds(300));
+    };
     const int32_t got = cdf_.DLFile(server_.Url("/sns/update.lst"), Local(), 5000);
     EXPECT_EQ(got, 512);
     EXPECT_THAT(listener_.statuses, ElementsAre(1, 2, 3, 4, 9, 6));

@@ -2,8 +2,12 @@
 
 #include "update/Minisign.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sodium.h>
+#include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "common/MinisignTool.h"
@@ -39,8 +43,9 @@ std::string Line(const std::string& minisig, size_t index) {
     return minisig.substr(start, minisig.find('\n', start) - start);
 }
 
-// One bit of the decoded signature line flipped, re-encoded as base64.
-std::string FlipSignatureBit(const std::string& base64Line, size_t byte) {
+// The bits of a base64 line, a byte of them changed, and back to base64.
+std::string ChangeBits(const std::string& base64Line,
+                       const std::function<void(std::string& bits)>& change) {
     static const std::string alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string bits;
@@ -51,7 +56,7 @@ std::string FlipSignatureBit(const std::string& base64Line, size_t byte) {
         for (int b = 5; b >= 0; --b)
             bits += ((v >> b) & 1) ? '1' : '0';
     }
-    bits[byte * 8] = bits[byte * 8] == '1' ? '0' : '1';
+    change(bits);
     std::string out;
     for (size_t i = 0; i + 6 <= bits.size(); i += 6)
         out += alphabet[std::stoi(bits.substr(i, 6), nullptr, 2)];
@@ -64,9 +69,31 @@ std::string FlipSignatureBit(const std::string& base64Line, size_t byte) {
     return out;
 }
 
-class MinisignTest : public ::testing::TestWithParam<bool> {
+// One bit of the decoded signature line flipped.
+std::string FlipSignatureBit(const std::string& base64Line, size_t byte) {
+    return ChangeBits(base64Line, [byte](std::string& bits) {
+        bits[byte * 8] = bits[byte * 8] == '1' ? '0' : '1';
+    });
+}
+
+// One byte of the decoded signature line set to `value`.
+std::string ChangeSignatureByte(const std::string& base64Line, size_t byte, unsigned char value) {
+    return ChangeBits(base64Line, [byte, value](std::string& bits) {
+        for (int b = 0; b < 8; ++b)
+            bits[byte * 8 + b] = ((value >> (7 - b)) & 1) ? '1' : '0';
+    });
+}
+
+// The 64 bytes of BLAKE2b-512, which the prehashed form signs.
+std::string Blake2b512(const std::string& content) {
+    unsigned char hash[crypto_generichash_BYTES_MAX];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(content.data()),
+                       content.size(), nullptr, 0);
+    return std::string(reinterpret_cast<const char*>(hash), sizeof hash);
+}
+
+class MinisignTest : public ::testing::Test {
   protected:
-    bool Legacy() const { return GetParam(); }
     MinisignKey Key(const MinisignKeyPair& pair) const {
         const auto key = ParseMinisignKey(pair.PublicKey());
         EXPECT_TRUE(key.has_value()) << pair.PublicKey();
@@ -75,7 +102,7 @@ class MinisignTest : public ::testing::TestWithParam<bool> {
     // The installer and its signature, as the publisher made them.
     std::string Signed(const std::string& content, const std::string& comment = "velotan 1.2") {
         WriteBytes(file_, content);
-        return publisher_.SignatureOf(content, Legacy(), comment);
+        return publisher_.SignatureOf(content, false, comment);
     }
 
     TempDir dir_;
@@ -83,12 +110,14 @@ class MinisignTest : public ::testing::TestWithParam<bool> {
     fs::path file_ = dir_ / "upvelotan.exe";
 };
 
-TEST_P(MinisignTest, TheSignatureOfThePublishersFileHolds) {
+TEST_F(MinisignTest, TheSignatureOfThePublishersFileHolds) {
     const std::string minisig = Signed("#!/bin/sh\necho installing\n");
-    // minisign writes "ED" (prehashed) or, with -l, the legacy "Ed".
-    EXPECT_EQ(Line(minisig, 1).substr(0, 2), Legacy() ? "RW" : "RU")
+    // minisign writes "ED" (prehashed) by default.
+    EXPECT_EQ(Line(minisig, 1).substr(0, 2), "RU")
         << "not the form asked for: " << Line(minisig, 1);
-    EXPECT_EQ(VerifyMinisign(file_, minisig, Key(publisher_)), SignatureCheck::Good);
+    std::string comment;
+    EXPECT_EQ(VerifyMinisign(file_, minisig, Key(publisher_), &comment), SignatureCheck::Good);
+    EXPECT_EQ(comment, "velotan 1.2");
     // Line ends as a server may turn them.
     std::string crlf;
     for (char c : minisig)
@@ -96,7 +125,7 @@ TEST_P(MinisignTest, TheSignatureOfThePublishersFileHolds) {
     EXPECT_EQ(VerifyMinisign(file_, crlf, Key(publisher_)), SignatureCheck::Good);
 }
 
-TEST_P(MinisignTest, AChangedFileDoesNotHold) {
+TEST_F(MinisignTest, AChangedFileDoesNotHold) {
     const std::string minisig = Signed("#!/bin/sh\necho installing\n");
     WriteBytes(file_, "#!/bin/sh\necho installing; rm -rf ~\n");
     EXPECT_EQ(VerifyMinisign(file_, minisig, Key(publisher_)), SignatureCheck::FileChanged);
@@ -104,7 +133,7 @@ TEST_P(MinisignTest, AChangedFileDoesNotHold) {
     EXPECT_EQ(VerifyMinisign(file_, minisig, Key(publisher_)), SignatureCheck::FileChanged);
 }
 
-TEST_P(MinisignTest, AChangedSignatureDoesNotHold) {
+TEST_F(MinisignTest, AChangedSignatureDoesNotHold) {
     const std::string minisig = Signed("payload");
     // A bit of the signature itself (past the algorithm and the key id).
     const std::string changed = ReplaceLine(minisig, 1, FlipSignatureBit(Line(minisig, 1), 40));
@@ -115,7 +144,7 @@ TEST_P(MinisignTest, AChangedSignatureDoesNotHold) {
     EXPECT_EQ(VerifyMinisign(file_, global, Key(publisher_)), SignatureCheck::CommentChanged);
 }
 
-TEST_P(MinisignTest, AChangedTrustedCommentDoesNotHold) {
+TEST_F(MinisignTest, AChangedTrustedCommentDoesNotHold) {
     const std::string minisig = Signed("payload", "velotan 1.2");
     ASSERT_EQ(Line(minisig, 2), "trusted comment: velotan 1.2");
     const std::string changed = ReplaceLine(minisig, 2, "trusted comment: velotan 9.9");
@@ -125,7 +154,7 @@ TEST_P(MinisignTest, AChangedTrustedCommentDoesNotHold) {
     EXPECT_EQ(VerifyMinisign(file_, untrusted, Key(publisher_)), SignatureCheck::Good);
 }
 
-TEST_P(MinisignTest, AnotherKeysSignatureDoesNotHold) {
+TEST_F(MinisignTest, AnotherKeysSignatureDoesNotHold) {
     const MinisignKeyPair other(dir_ / "other");
     const std::string minisig = Signed("payload");
     EXPECT_EQ(VerifyMinisign(file_, minisig, Key(other)), SignatureCheck::OtherKey);
@@ -137,10 +166,41 @@ TEST_P(MinisignTest, AnotherKeysSignatureDoesNotHold) {
     EXPECT_EQ(VerifyMinisign(file_, minisig, impostor), SignatureCheck::FileChanged);
 }
 
-INSTANTIATE_TEST_SUITE_P(Algorithms, MinisignTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "LegacyEd" : "PrehashedED");
-                         });
+// The legacy form signs the file itself and leaves the algorithm bytes
+// unsigned: "ED" changed to "Ed" turns a signature of any file into one of
+// the 64 bytes of its hash. It is refused, as is what minisign -l makes.
+TEST_F(MinisignTest, TheLegacyFormIsRefused) {
+    const std::string content = "#!/bin/sh\necho installing\n";
+    const std::string prehashed = Signed(content);
+    const std::string swapped =
+        ReplaceLine(prehashed, 1, ChangeSignatureByte(Line(prehashed, 1), 1, 'd'));
+    ASSERT_EQ(Line(swapped, 1).substr(0, 2), "RW");
+    // The file that such a signature would vouch for: the hash of the signed one.
+    const fs::path hashFile = dir_ / "hash";
+    WriteBytes(hashFile, Blake2b512(content));
+    std::string comment = "<untouched>";
+    EXPECT_EQ(VerifyMinisign(hashFile, swapped, Key(publisher_), &comment),
+              SignatureCheck::LegacyForm);
+    EXPECT_EQ(VerifyMinisign(file_, swapped, Key(publisher_)), SignatureCheck::LegacyForm);
+    EXPECT_EQ(comment, "<untouched>");
+
+    const std::string legacy = publisher_.SignatureOf(content, true);
+    ASSERT_EQ(Line(legacy, 1).substr(0, 2), "RW");
+    EXPECT_EQ(VerifyMinisign(file_, legacy, Key(publisher_)), SignatureCheck::LegacyForm);
+}
+
+// The check reads the open file from its start, wherever its offset stands,
+// and leaves the offset alone.
+TEST_F(MinisignTest, TheOpenFileIsReadFromItsStart) {
+    const std::string minisig = Signed("#!/bin/sh\necho installing\n");
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 5, SEEK_SET), 5);
+    EXPECT_EQ(VerifyMinisign(fd, minisig, Key(publisher_)), SignatureCheck::Good);
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 5);
+    ::close(fd);
+    EXPECT_EQ(VerifyMinisign(-1, minisig, Key(publisher_)), SignatureCheck::Unverifiable);
+}
 
 TEST(MinisignFormatTest, WhatIsNotASignatureIsMalformed) {
     TempDir dir;

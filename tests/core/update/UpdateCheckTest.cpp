@@ -72,10 +72,32 @@ class UpdateCheckTest : public ::testing::Test {
 
     fs::path List() const { return data_ / "update.lst"; }
     fs::path Installer() const { return data_ / "upvelotan.exe"; }
-    // No staged download may stay behind in the data folder.
+    // No staged download, and no copy of an installer that did not run, may
+    // stay behind in the data folder.
     void ExpectNoStagedFiles() {
-        for (const auto& name : FolderEntries(data_.path()))
+        for (const auto& name : FolderEntries(data_.path())) {
             EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+            EXPECT_EQ(name.find(".upvelotan-"), std::string::npos) << name;
+        }
+    }
+    // The checked copy that was started: the only file of a fresh folder in
+    // the data folder that only its owner may enter.
+    void ExpectStartedFromAFreshCopy(const std::string& content) {
+        ASSERT_EQ(launched_.size(), 1u);
+        ASSERT_EQ(launched_[0].size(), 1u);
+        const fs::path started = launched_[0][0];
+        const fs::path folder = started.parent_path();
+        EXPECT_EQ(folder.parent_path(), fs::absolute(data_.path()));
+        EXPECT_EQ(folder.filename().string().rfind(".upvelotan-", 0), 0u) << started;
+        EXPECT_EQ(started.filename(), "upvelotan.exe");
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+        EXPECT_EQ(fs::status(started).permissions() & fs::perms::all, fs::perms::owner_all);
+        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"upvelotan.exe"});
+        EXPECT_EQ(ReadBytes(started), content);
+        // The download itself is never made executable.
+        const fs::perms exec =
+            fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+        EXPECT_EQ(fs::status(Installer()).permissions() & exec, fs::perms::none);
     }
 
     TempDir data_;
@@ -263,7 +285,11 @@ TEST_P(ListFaultCheckTest, KeepsTheEarlierListAndRunsNothing) {
     } else {
         Configure(refusing.Url());
     }
-    cdf_.SetIdleTimeout(std::chrono::milliseconds(300));
+    // A stall is cut short once its first bytes are in; before them a slow
+    // start on a loaded machine waits as long as it takes.
+    cdf_.entDLFileDowning = [this](const std::string&, int32_t, int32_t, int32_t) {
+        cdf_.SetIdleTimeout(std::chrono::milliseconds(300));
+    };
     const CheckResult result = Run();
     EXPECT_EQ(result.outcome, CheckOutcome::UpToDate);
     EXPECT_TRUE(result.earlierList);
@@ -316,7 +342,7 @@ TEST_F(UpdateCheckTest, InstallerThatCannotBeSavedRunsNothing) {
 TEST_F(UpdateCheckTest, StoppedInstallerDownloadRunsNothing) {
     WriteBytes(Installer(), "earlier installer");
     server_.ServeBytes("/sns/update.lst", "1.2\r\n");
-    server_.ServeSlowly("/sns/up_velotan.exe", 400000);
+    server_.ServeHeld("/sns/up_velotan.exe", std::string(4000, 'x'), 1024);
     ConfigureServer();
     cdf_.entDLFileDowning = [this](const std::string& url, int32_t, int32_t, int32_t) {
         if (url.ends_with("/up_velotan.exe"))
@@ -339,11 +365,115 @@ TEST_F(UpdateCheckTest, UpdateFoundStartsTheInstallerAfterTheLastWord) {
     EXPECT_THAT(steps_, ElementsAre("list arrived", "list text", "downloading installer", "ready",
                                     "launch"));
     EXPECT_EQ(installerAtReady_, script);
-    // Started by its absolute path, with no arguments, and executable by
-    // its owner only.
-    const fs::path installer = fs::absolute(Installer());
-    EXPECT_THAT(launched_, ElementsAre(ElementsAre(installer.string())));
-    EXPECT_EQ(fs::status(installer).permissions() & fs::perms::all, fs::perms::owner_all);
+    // Started by its absolute path, with no arguments.
+    ExpectStartedFromAFreshCopy(script);
+}
+
+// What runs is the copy that was checked: a file put in the download's place
+// while the last word is on the screen changes nothing.
+TEST_F(UpdateCheckTest, TheCheckedCopyRunsWhateverTakesTheDownloadsPlace) {
+    const std::string script = "#!/bin/sh\necho signed\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    ServeInstaller(script);
+    ConfigureServer();
+    UpdateCheck check(UpdateCheck::Through(cdf_),
+                      [this](const std::vector<std::string>& argv, std::string*) {
+                          launched_.push_back(argv);
+                          return true;
+                      });
+    check.onInstallerReady = [this](const fs::path&) {
+        const fs::path other = data_ / "other";
+        WriteBytes(other, "#!/bin/sh\necho unsigned\n");
+        fs::permissions(other, fs::perms::owner_all);
+        fs::rename(other, Installer());
+    };
+    EXPECT_EQ(check.Run(data_.path(), program_.path()).outcome, CheckOutcome::InstallerStarted);
+    ASSERT_EQ(launched_.size(), 1u);
+    EXPECT_EQ(ReadBytes(launched_[0][0]), script);
+    EXPECT_NE(fs::path(launched_[0][0]), fs::absolute(Installer()));
+}
+
+// The copy runs from a folder that only the user can write, in folders that
+// nobody else can rename it out of; anywhere else nothing runs.
+TEST_F(UpdateCheckTest, AFolderOthersCanWriteRunsNothing) {
+    TempDir root;
+    struct Case {
+        const char* name;
+        fs::perms above;  // of the folder that holds the data folder
+        fs::perms data;
+        CheckOutcome expected;
+    };
+    const fs::perms mine = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec;
+    const Case cases[] = {
+        {"own", mine, mine, CheckOutcome::InstallerStarted},
+        {"others write it", mine, fs::perms::all, CheckOutcome::InstallerFolderShared},
+        {"the group writes it", mine, mine | fs::perms::group_write,
+         CheckOutcome::InstallerFolderShared},
+        {"others write the folder above", fs::perms::all, mine,
+         CheckOutcome::InstallerFolderShared},
+        {"a sticky folder above, as /tmp", fs::perms::all | fs::perms::sticky_bit, mine,
+         CheckOutcome::InstallerStarted},
+    };
+    const std::string script = "#!/bin/sh\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    ServeInstaller(script);
+    server_.Start();
+    for (const Case& c : cases) {
+        const fs::path above = root / c.name;
+        const fs::path data = above / "data";
+        fs::create_directories(data);
+        WriteBytes(data / "update.ini", "[update]\r\nServer=" + server_.Url() +
+                                            "\r\nPublicKey=" + publisher_.PublicKey() + "\r\n");
+        fs::permissions(data, c.data);
+        fs::permissions(above, c.above);
+        launched_.clear();
+        UpdateCheck check(UpdateCheck::Through(cdf_),
+                          [this](const std::vector<std::string>& argv, std::string*) {
+                              launched_.push_back(argv);
+                              return true;
+                          });
+        const CheckResult result = check.Run(data, program_.path());
+        EXPECT_EQ(result.outcome, c.expected) << c.name;
+        if (c.expected == CheckOutcome::InstallerFolderShared) {
+            EXPECT_TRUE(launched_.empty()) << c.name;
+            EXPECT_EQ(result.file, fs::absolute(data)) << c.name;
+            for (const auto& name : FolderEntries(data))
+                EXPECT_EQ(name.find(".upvelotan-"), std::string::npos) << c.name;
+        } else {
+            ASSERT_EQ(launched_.size(), 1u) << c.name;
+            EXPECT_EQ(ReadBytes(launched_[0][0]), script) << c.name;
+        }
+        fs::permissions(above, fs::perms::owner_all);
+    }
+}
+
+// The signature names the version it is for, as the list writes it; a list
+// that joins to 1.25 needs "velotan 1.25".
+TEST_F(UpdateCheckTest, TheSignatureNamesTheListedVersion) {
+    const std::string script = "#!/bin/sh\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n5\r\n");
+    server_.ServeBytes("/sns/up_velotan.exe", script);
+    server_.ServeBytes("/sns/up_velotan.exe.minisig",
+                       publisher_.SignatureOf(script, false, "velotan 1.25"));
+    ConfigureServer();
+    EXPECT_EQ(Run().outcome, CheckOutcome::InstallerStarted);
+    ExpectStartedFromAFreshCopy(script);
+}
+
+// An older installer the publisher once signed, offered by a list that names
+// its own version, is no update: nothing is fetched.
+TEST_F(UpdateCheckTest, ASignedOlderVersionIsNoUpdate) {
+    const std::string script = "#!/bin/sh\n";
+    const std::string older = std::to_string(kVersionMajor - 1) + ".9";
+    server_.ServeBytes("/sns/update.lst", older + "\r\n");
+    server_.ServeBytes("/sns/up_velotan.exe", script);
+    server_.ServeBytes("/sns/up_velotan.exe.minisig",
+                       publisher_.SignatureOf(script, false, "velotan " + older));
+    ConfigureServer();
+    EXPECT_EQ(Run().outcome, CheckOutcome::UpToDate);
+    EXPECT_EQ(server_.Hits("/sns/up_velotan.exe"), 0);
+    EXPECT_TRUE(launched_.empty());
 }
 
 TEST_F(UpdateCheckTest, InstallerThatCannotStartSaysWhy) {
@@ -353,28 +483,11 @@ TEST_F(UpdateCheckTest, InstallerThatCannotStartSaysWhy) {
     launchWorks_ = false;
     const CheckResult result = Run();
     EXPECT_EQ(result.outcome, CheckOutcome::InstallerNotStarted);
-    EXPECT_EQ(result.file, fs::absolute(Installer()));
+    EXPECT_EQ(result.file.parent_path().parent_path(), fs::absolute(data_.path()));
     EXPECT_EQ(result.error, "no such program");
     EXPECT_THAT(steps_, ::testing::Contains("ready"));
-}
-
-// Only an installer with the publisher's signature runs, in either of
-// minisign's forms.
-TEST_F(UpdateCheckTest, ASignedInstallerRunsInBothForms) {
-    for (bool legacy : {false, true}) {
-        LoopbackServer server;
-        const std::string script = legacy ? "#!/bin/sh\n# legacy\n" : "#!/bin/sh\n";
-        server.ServeBytes("/sns/update.lst", "1.2\r\n");
-        server.ServeBytes("/sns/up_velotan.exe", script);
-        server.ServeBytes("/sns/up_velotan.exe.minisig", publisher_.SignatureOf(script, legacy));
-        server.Start();
-        Configure(server.Url());
-        launched_.clear();
-        EXPECT_EQ(Run().outcome, CheckOutcome::InstallerStarted) << legacy;
-        EXPECT_EQ(launched_.size(), 1u);
-        EXPECT_EQ(server.Hits("/sns/up_velotan.exe.minisig"), 1);
-        EXPECT_EQ(ReadBytes(Installer()), script);
-    }
+    // The copy that did not start goes again.
+    ExpectNoStagedFiles();
 }
 
 // Every way a signature can fail to vouch for the installer. Each refuses
@@ -420,63 +533,96 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 INSTANTIATE_TEST_SUITE_P(
     Signatures, SignatureRefusalTest,
-    ::testing::Values(Refusal{"ChangedInstaller",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
-                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
-                                               publisher.SignatureOf(installer));
-                                  s.ServeBytes("/sns/up_velotan.exe", installer + "rm -rf ~\n");
-                              },
-                              CheckOutcome::SignatureMismatch},
-                      Refusal{"ChangedSignature",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
-                                  // The publisher's signature line of another file in the
-                                  // signature of this one.
-                                  const std::string mine = publisher.SignatureOf(installer);
-                                  const std::string theirs = publisher.SignatureOf("another file");
-                                  const auto line = [](const std::string& sig) {
-                                      const auto start = sig.find('\n') + 1;
-                                      return sig.substr(start, sig.find('\n', start) - start);
-                                  };
-                                  s.ServeBytes("/sns/up_velotan.exe", installer);
-                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
-                                               Replaced(mine, line(mine), line(theirs)));
-                              },
-                              CheckOutcome::SignatureMismatch},
-                      Refusal{"ChangedTrustedComment",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair& publisher, const MinisignKeyPair&) {
-                                  s.ServeBytes("/sns/up_velotan.exe", installer);
-                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
-                                               Replaced(publisher.SignatureOf(installer),
-                                                        "trusted comment: velotan update",
-                                                        "trusted comment: velotan 9.9"));
-                              },
-                              CheckOutcome::SignatureCommentChanged},
-                      Refusal{"AnotherKey",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair&, const MinisignKeyPair& other) {
-                                  s.ServeBytes("/sns/up_velotan.exe", installer);
-                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
-                                               other.SignatureOf(installer));
-                              },
-                              CheckOutcome::SignatureOtherKey},
-                      Refusal{"MissingSignature",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair&, const MinisignKeyPair&) {
-                                  s.ServeBytes("/sns/up_velotan.exe", installer);
-                                  s.ServeStatus("/sns/up_velotan.exe.minisig", 404, "Not Found");
-                              },
-                              CheckOutcome::SignatureMissing},
-                      Refusal{"NotASignature",
-                              [](LoopbackServer& s, const std::string& installer,
-                                 const MinisignKeyPair&, const MinisignKeyPair&) {
-                                  s.ServeBytes("/sns/up_velotan.exe", installer);
-                                  s.ServeBytes("/sns/up_velotan.exe.minisig",
-                                               "<html>maintenance</html>");
-                              },
-                              CheckOutcome::SignatureMalformed}),
+    ::testing::Values(
+        Refusal{"ChangedInstaller",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe.minisig", publisher.SignatureOf(installer));
+                    s.ServeBytes("/sns/up_velotan.exe", installer + "rm -rf ~\n");
+                },
+                CheckOutcome::SignatureMismatch},
+        Refusal{"ChangedSignature",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    // The publisher's signature line of another file in the
+                    // signature of this one.
+                    const std::string mine = publisher.SignatureOf(installer);
+                    const std::string theirs = publisher.SignatureOf("another file");
+                    const auto line = [](const std::string& sig) {
+                        const auto start = sig.find('\n') + 1;
+                        return sig.substr(start, sig.find('\n', start) - start);
+                    };
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                 Replaced(mine, line(mine), line(theirs)));
+                },
+                CheckOutcome::SignatureMismatch},
+        Refusal{"ChangedTrustedComment",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes(
+                        "/sns/up_velotan.exe.minisig",
+                        Replaced(publisher.SignatureOf(installer), "trusted comment: velotan 1.2",
+                                 "trusted comment: velotan 9.9"));
+                },
+                CheckOutcome::SignatureCommentChanged},
+        // Signed by the publisher, but for another version than
+        // the list names: once published, it must not pass for
+        // a newer one.
+        Refusal{"SignedForAnotherVersion",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                 publisher.SignatureOf(installer, false, "velotan 1.0"));
+                },
+                CheckOutcome::SignatureOtherVersion},
+        Refusal{"SignedWithoutAVersion",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                 publisher.SignatureOf(installer, false, "velotan update"));
+                },
+                CheckOutcome::SignatureOtherVersion},
+        Refusal{"SignedForTheVersionWrittenOtherwise",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                 publisher.SignatureOf(installer, false, "velotan 1.20"));
+                },
+                CheckOutcome::SignatureOtherVersion},
+        Refusal{"LegacyForm",
+                [](LoopbackServer& s, const std::string& installer,
+                   const MinisignKeyPair& publisher, const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig",
+                                 publisher.SignatureOf(installer, true));
+                },
+                CheckOutcome::SignatureLegacy},
+        Refusal{"AnotherKey",
+                [](LoopbackServer& s, const std::string& installer, const MinisignKeyPair&,
+                   const MinisignKeyPair& other) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig", other.SignatureOf(installer));
+                },
+                CheckOutcome::SignatureOtherKey},
+        Refusal{"MissingSignature",
+                [](LoopbackServer& s, const std::string& installer, const MinisignKeyPair&,
+                   const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeStatus("/sns/up_velotan.exe.minisig", 404, "Not Found");
+                },
+                CheckOutcome::SignatureMissing},
+        Refusal{"NotASignature",
+                [](LoopbackServer& s, const std::string& installer, const MinisignKeyPair&,
+                   const MinisignKeyPair&) {
+                    s.ServeBytes("/sns/up_velotan.exe", installer);
+                    s.ServeBytes("/sns/up_velotan.exe.minisig", "<html>maintenance</html>");
+                },
+                CheckOutcome::SignatureMalformed}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 // Without the publisher's key, or with something else in its place, nothing

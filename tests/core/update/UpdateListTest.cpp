@@ -35,6 +35,16 @@ TEST(LeadingNumberTest, ReadsDigitsWithOneDecimalPointLeniently) {
     EXPECT_EQ(Number(u"１.２"), "none");  // full-width digits are not digits
 }
 
+// The version as the list writes it, which the installer's signature names.
+TEST(LeadingNumberTest, KeepsTheNumberAsWritten) {
+    const std::pair<std::u16string_view, std::string> cases[] = {
+        {u"1.2", "1.2"},        {u"1.20x", "1.20"}, {u"007.50", "007.50"}, {u" \t1 .\n2x", "1.2"},
+        {u"1.25<img>", "1.25"}, {u".5", ".5"},      {u"1.1.47", "1.1"},    {u"abc", ""},
+    };
+    for (const auto& [text, written] : cases)
+        EXPECT_EQ(ReadLeadingNumber(text).written, written) << written;
+}
+
 TEST(LeadingNumberTest, ComparesAsDecimalNumbers) {
     auto cmp = [](std::u16string_view a, std::u16string_view b) {
         const int c = CompareNumbers(ReadLeadingNumber(a), ReadLeadingNumber(b));

@@ -14,6 +14,7 @@
 #include "VxLedControl/VxLedControl.h"
 #include "WindowsFixture.h"
 #include "app/ForLoad.h"
+#include "app/WindowFrame.h"
 #include "common/AccessibleView.h"
 #include "controlhost/ControlLibrary.h"
 #include "windows/Form2.h"
@@ -179,6 +180,32 @@ TEST_F(WindowsAccessibilityTest, UpdateWindowIsNamedAndTabbedDownItsButtons) {
     // 停止更新 waits, disabled, for a check to stop.
     EXPECT_EQ(TabWalk(Find<QPushButton>(window, "Command1"), 2),
               QStringList({"Command1", "Command3", "Command1"}));
+}
+
+// Labels show paths, key files, info files and what servers send: every
+// label of every window is plain text, never markup (an <img src=...> in a
+// file would make Qt open any file). The windows without the LED panel show
+// the keys in a label of their own, which counts too.
+TEST_F(WindowsAccessibilityTest, EveryLabelOfEveryWindowIsPlainText) {
+    const std::pair<const char*, const char*> windows[] = {{"cmdSettings", "Form2"},
+                                                           {"cmdEncoding", "Form3"},
+                                                           {"Command1", "Form4"},
+                                                           {"cmdAbout", "frmAbout"},
+                                                           {"Command2", "FrmUpdate"}};
+    for (const auto& [button, name] : windows) {
+        Main();
+        Click(main_, button);
+        ProcessEvents();
+        app::WindowFrame* window = OpenWindow<app::WindowFrame>(name);
+        ASSERT_NE(window, nullptr) << name;
+        const QList<QLabel*> labels = window->findChildren<QLabel*>();
+        EXPECT_FALSE(labels.isEmpty()) << name;
+        for (const QLabel* label : labels)
+            EXPECT_EQ(label->textFormat(), Qt::PlainText)
+                << name << " " << label->objectName().toStdString();
+        window->close();
+        ProcessEvents();
+    }
 }
 
 }  // namespace

@@ -281,7 +281,7 @@ TEST_F(Form4Test, TheWaysToShareAnywhereSitBelowTheDesignedControls) {
     ASSERT_NE(save, nullptr);
     EXPECT_EQ(copy->text(), QStringLiteral("复制"));
     EXPECT_EQ(save->text(), QStringLiteral("保存二维码"));
-    EXPECT_EQ(window_->picQrCode->objectName(), QStringLiteral("picQrCode"));
+    EXPECT_EQ(Find<QWidget>(window_, "picQrCode"), window_->picQrCode);
     EXPECT_EQ(window_->picQrCode->parentWidget(), frame);
     EXPECT_EQ(window_->picQrCode->width(), window_->picQrCode->height());
     EXPECT_TRUE(copy->isEnabled());

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
-#include <thread>
 
 #include "AppFixture.h"
 #include "app/Form1.h"
+#include "app/QtText.h"
+#include "common/ChildProcess.h"
 #include "common/LoopbackServer.h"
 #include "common/MinisignTool.h"
 #include "windows/WindowOpeners.h"
@@ -30,6 +30,9 @@ using app::test::WriteBytes;
 QString Q(const char16_t* text) {
     return QString::fromUtf16(text);
 }
+
+// The project's version as CMake has it, which every release changes.
+constexpr const char* kConfiguredVersion = VELOTAN_PROJECT_VERSION;
 
 class FrmUpdateTest : public AppFixture {
   protected:
@@ -55,6 +58,17 @@ class FrmUpdateTest : public AppFixture {
     FrmUpdate* OpenWithoutConfiguring() {
         MakeApp();
         window_ = FrmUpdate::Open(*app_);
+        // The installer runs to its end before the check goes on, so what
+        // it did is there to see when the click returns.
+        window_->launcher = [this](const std::vector<std::string>& argv, std::string* error) {
+            launched_.push_back(argv);
+            const velotan::testing::ProgramRun run = velotan::testing::RunProgram(argv, "");
+            if (run.exitCode == 0)
+                return true;
+            if (error)
+                *error = run.err;
+            return false;
+        };
         return window_;
     }
     FrmUpdate* OpenOnServer() {
@@ -70,12 +84,15 @@ class FrmUpdateTest : public AppFixture {
             EXPECT_EQ(name.find(".part"), std::string::npos) << name;
     }
     // Runs `f` once the check is under way (at its first round of events).
+    // The lists these tests serve are held back until the test releases
+    // them, so the check is still running then however slow the machine.
     void DuringCheck(std::function<void()> f) { QTimer::singleShot(0, window_, std::move(f)); }
 
     velotan::testing::TempDir keys_;
     velotan::testing::MinisignKeyPair publisher_{keys_ / "publisher"};
     LoopbackServer server_;
     QPointer<FrmUpdate> window_;
+    std::vector<std::vector<std::string>> launched_;
 };
 
 // The outcome of a check stands on the one status line; a text cut off at
@@ -92,7 +109,8 @@ TEST_F(FrmUpdateTest, EveryOutcomeFitsTheStatusLine) {
           CheckOutcome::NoPublicKey, CheckOutcome::BadPublicKey, CheckOutcome::SignatureMissing,
           CheckOutcome::SignatureMalformed, CheckOutcome::SignatureOtherKey,
           CheckOutcome::SignatureMismatch, CheckOutcome::SignatureCommentChanged,
-          CheckOutcome::SignatureUnchecked}) {
+          CheckOutcome::SignatureUnchecked, CheckOutcome::SignatureLegacy,
+          CheckOutcome::SignatureOtherVersion}) {
         for (bool earlier : {false, true}) {
             const QString text = FrmUpdate::OutcomeText({outcome, earlier, {}, {}});
             EXPECT_FALSE(text.isEmpty());
@@ -127,6 +145,12 @@ TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
         {{CheckOutcome::SignatureMismatch, false, {}, {}}, Q(kSignatureMismatchText)},
         {{CheckOutcome::SignatureCommentChanged, false, {}, {}}, Q(kSignatureCommentText)},
         {{CheckOutcome::SignatureUnchecked, false, {}, {}}, Q(kSignatureUncheckedText)},
+        {{CheckOutcome::SignatureLegacy, false, {}, {}},
+         Q(u"安装包的签名是旧的 Ed 形式，未运行。")},
+        {{CheckOutcome::SignatureOtherVersion, false, {}, {}},
+         Q(u"签名不是为所列的版本做的，未运行。")},
+        {{CheckOutcome::InstallerFolderShared, false, "/data", {}},
+         Q(u"别人也能写入安装包的文件夹，未运行：/data")},
         {{CheckOutcome::InstallerNotStarted, false, file, "why"},
          Q(kInstallerStartFailedText) + QStringLiteral("/data/upvelotan.exe")},
     };
@@ -137,8 +161,8 @@ TEST(FrmUpdateOutcomeTest, TextForEveryOutcome) {
 TEST_F(FrmUpdateTest, LoadShowsTheInstalledVersionAndIdleControls) {
     FrmUpdate* w = OpenOnServer();
     EXPECT_EQ(w->windowTitle(), Q(u"澄川过滤专家升级"));
-    EXPECT_EQ(w->LblProgramVer->text(), QStringLiteral("1.1.47"));
-    EXPECT_EQ(w->LblProgramVer->objectName(), QStringLiteral("LblProgramVer"));
+    EXPECT_EQ(w->LblProgramVer->text(), QString::fromLatin1(kConfiguredVersion));
+    EXPECT_EQ(Find<QLabel>(w, "LblProgramVer"), w->LblProgramVer);
     EXPECT_EQ(Find<QLabel>(w, "SkinLabel1")->text(), Q(u"连接状态："));
     EXPECT_EQ(Find<QLabel>(w, "SkinLabel2")->text(), Q(u"准备："));
     EXPECT_EQ(Find<QLabel>(w, "LblHostver")->text(), QString());
@@ -205,7 +229,7 @@ TEST_F(FrmUpdateTest, ProgressLinesAndBar) {
 }
 
 TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
-    server_.ServeSlowly("/sns/update.lst", 300000);
+    server_.ServeHeld("/sns/update.lst", "1.1\r\n", 2);
     FrmUpdate* w = OpenOnServer();
     bool seen = false;
     DuringCheck([&] {
@@ -216,6 +240,7 @@ TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
         EXPECT_FALSE(w->Command3->isEnabled());
         // A click on the disabled button starts nothing inside the check.
         QTest::mouseClick(w->Command1, Qt::LeftButton);
+        server_.ReleaseStalls();
     });
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     EXPECT_TRUE(seen);
@@ -228,7 +253,7 @@ TEST_F(FrmUpdateTest, ButtonsDuringACheck) {
 
 TEST_F(FrmUpdateTest, StopButtonEndsTheCheck) {
     WriteBytes(List(), "9.9\r\n");  // an earlier list that would offer an update
-    server_.ServeSlowly("/sns/update.lst", 400000);
+    server_.ServeHeld("/sns/update.lst", "9.9\r\n", 2);
     server_.ServeBytes("/sns/up_velotan.exe", "#!/bin/sh\n");
     FrmUpdate* w = OpenOnServer();
     DuringCheck([&] { QTest::mouseClick(w->Command2, Qt::LeftButton); });
@@ -243,7 +268,7 @@ TEST_F(FrmUpdateTest, StopButtonEndsTheCheck) {
 
 TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
     WriteBytes(List(), "1.0\r\n");
-    server_.ServeSlowly("/sns/update.lst", 400000);
+    server_.ServeHeld("/sns/update.lst", "9.9\r\n", 2);
     FrmUpdate* w = OpenOnServer();
     bool closedAtOnce = true;
     DuringCheck([&] { closedAtOnce = w->close(); });
@@ -257,10 +282,13 @@ TEST_F(FrmUpdateTest, CloseBoxDuringACheckStopsItAndThenCloses) {
 // The opener makes one update window; two made by hand still never run two
 // checks at once: the second says so and asks nothing.
 TEST_F(FrmUpdateTest, ASecondWindowStartsNoCheckWhileOneRuns) {
-    server_.ServeSlowly("/sns/update.lst", 300000);
+    server_.ServeHeld("/sns/update.lst", std::string(1000, 'W'), 512);
     FrmUpdate* w = OpenOnServer();
     QPointer<FrmUpdate> second = FrmUpdate::Open(*app_);
-    DuringCheck([&] { QTest::mouseClick(second->Command1, Qt::LeftButton); });
+    DuringCheck([&] {
+        QTest::mouseClick(second->Command1, Qt::LeftButton);
+        server_.ReleaseStalls();
+    });
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     ASSERT_FALSE(second.isNull());
     EXPECT_EQ(second->SkinLabel1->text(), Q(kCheckBusyText));
@@ -327,13 +355,60 @@ TEST_F(FrmUpdateTest, UpdateFoundDownloadsAndStartsTheInstallerAndEnds) {
     EXPECT_EQ(messages[0].style, 0);  // OK, no icon
     EXPECT_TRUE(installerThereAtMessage);
     EXPECT_EQ(w->LblImportantUpdate->text(), QStringLiteral("1.2Important fixes"));
-    EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_TRUE(app_->Ended());
-
-    // The installer runs on its own; give it a moment to leave its mark.
-    for (int i = 0; i < 100 && ReadBytes(marker) != "ran\n"; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(launched_.size(), 1u);
     EXPECT_EQ(ReadBytes(marker), "ran\n");
+}
+
+// The message box stands between the check and the start. Whatever is put
+// at the download's path meanwhile does not run: the checked copy does.
+TEST_F(FrmUpdateTest, AFileRenamedOverTheInstallerDuringTheMessageDoesNotRun) {
+    const fs::path marker = temp_.path() / "installer-ran";
+    const std::string script = "#!/bin/sh\necho signed > '" + marker.string() + "'\n";
+    server_.ServeBytes("/sns/update.lst", "1.2\r\n");
+    ServeInstaller(script);
+    FrmUpdate* w = OpenOnServer();
+    dialogs_.onMessage = [&](const app::test::Asked&) {
+        const fs::path other = temp_.path() / "other";
+        WriteBytes(other, "#!/bin/sh\necho unsigned > '" + marker.string() + "'\n");
+        fs::permissions(other, fs::perms::owner_all);
+        fs::rename(other, Installer());
+    };
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_TRUE(app_->Ended());
+    EXPECT_EQ(launched_.size(), 1u);
+    EXPECT_EQ(ReadBytes(marker), "signed\n");
+}
+
+// The list comes unsigned, over plain http perhaps: its text is shown as the
+// characters it holds. As markup, <img src="/dev/zero"> would make Qt read
+// that file until memory ran out, and a second line could make it open any
+// file at every check.
+TEST_F(FrmUpdateTest, TheListIsShownAsPlainText) {
+    const std::string list = "1.2<img src=\"/dev/zero\">\r\n<img src=\"" +
+                             (temp_.path() / "probe.png").string() + "\">\r\n";
+    server_.ServeBytes("/sns/update.lst", list);
+    server_.ServeStatus("/sns/up_velotan.exe", 404, "Not Found");
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    EXPECT_EQ(w->LblImportantUpdate->textFormat(), Qt::PlainText);
+    EXPECT_EQ(w->LblImportantUpdate->text(),
+              QStringLiteral("1.2<img src=\"/dev/zero\"><img src=\"") +
+                  QString::fromStdString((temp_.path() / "probe.png").string()) +
+                  QStringLiteral("\">"));
+    EXPECT_EQ(Status(), Q(kInstallerIncompleteText));
+}
+
+// The status line carries its whole text as a tool tip, and a tool tip
+// would be read as markup: it holds the text escaped.
+TEST_F(FrmUpdateTest, TheStatusLinesToolTipIsThePlainText) {
+    fs::create_directories(List() / "in-the-way");
+    server_.ServeBytes("/sns/update.lst", "9.9\r\n");
+    FrmUpdate* w = OpenOnServer();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    ASSERT_TRUE(Status().startsWith(Q(kLocalFileErrorText)));
+    EXPECT_EQ(w->SkinLabel1->toolTip(), app::PlainToolTip(Status()));
 }
 
 // An installer that is not the one the publisher signed never runs: the
@@ -350,8 +425,9 @@ TEST_F(FrmUpdateTest, ChangedInstallerRunsNothingAndTheProgramGoesOn) {
     EXPECT_TRUE(dialogs_.Messages().empty());
     EXPECT_FALSE(app_->Ended());
     EXPECT_TRUE(w->Command1->isEnabled());
+    EXPECT_FALSE(w->Checking());  // the check is over, and it started nothing
+    EXPECT_TRUE(launched_.empty());
     EXPECT_EQ(fs::status(Installer()).permissions() & fs::perms::owner_exec, fs::perms::none);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(marker));
 }
 
@@ -383,7 +459,7 @@ TEST_F(FrmUpdateTest, MainWindowButtonOpensTheUpdateWindowAndCommand3ComesBack) 
     ASSERT_NE(update, nullptr);
     window_ = update;
     EXPECT_TRUE(main.isNull() || main->Unloaded());
-    EXPECT_EQ(update->LblProgramVer->text(), QStringLiteral("1.1.47"));
+    EXPECT_EQ(update->LblProgramVer->text(), QString::fromLatin1(kConfiguredVersion));
 
     QTest::mouseClick(update->Command3, Qt::LeftButton);
     app::test::ProcessEvents();
