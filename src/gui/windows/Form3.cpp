@@ -77,6 +77,7 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     lblStrongHint =
         new QLabel(QStringLiteral("这是强加密的心情：不需要随机码表和密钥，直接点“解 码”。"), this);
     lblStrongHint->setObjectName(QStringLiteral("lblStrongHint"));
+    lblStrongHint->setTextFormat(Qt::PlainText);
     lblStrongHint->setGeometry(TwipsRect(120, 5160, 6240, 360));
     lblStrongHint->setWordWrap(true);
     lblStrongHint->hide();

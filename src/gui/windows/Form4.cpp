@@ -93,6 +93,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
         option->setAccessibleDescription(Q(line));
         auto* label = new QLabel(Q(line), FraCipher);
         label->setObjectName(QString::fromLatin1(lineName));
+        label->setTextFormat(Qt::PlainText);
         label->setGeometry(TwipsRect(1380, top, 3915, 540));
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -102,6 +103,7 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     optStrong = cipherRow(u"强加密", "optStrong", kStrongLine, "lblStrong", 900);
     lblCipherNote = new QLabel(FraCipher);
     lblCipherNote->setObjectName(QStringLiteral("lblCipherNote"));
+    lblCipherNote->setTextFormat(Qt::PlainText);  // it may name a key file
     lblCipherNote->setGeometry(TwipsRect(120, 1500, 5175, 560));
     lblCipherNote->setWordWrap(true);
     lblCipherNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);

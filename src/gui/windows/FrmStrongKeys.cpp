@@ -94,20 +94,20 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
     lstFriends->setObjectName(QStringLiteral("lstFriends"));
     lstFriends->setGeometry(TwipsRect(240, 600, 2880, 2340));
     SkiFriends->setBuddy(lstFriends);
-    auto* SkiFriendName = new app::SkinLabel(QStringLiteral("好友的名字："),
-                                             QStringLiteral("SkiFriendName"), FraFriends);
-    SkiFriendName->setGeometry(TwipsRect(3360, 300, 4560, 255));
-    txtFriendName = new QLineEdit(FraFriends);
-    txtFriendName->setObjectName(QStringLiteral("txtFriendName"));
-    txtFriendName->setGeometry(TwipsRect(3360, 600, 4560, 330));
-    SkiFriendName->setBuddy(txtFriendName);
-    auto* SkiFriendKey = new app::SkinLabel(QStringLiteral("好友的强密钥（QLK1: 开头）："),
-                                            QStringLiteral("SkiFriendKey"), FraFriends);
-    SkiFriendKey->setGeometry(TwipsRect(3360, 1020, 4560, 255));
-    txtFriendKey = new QLineEdit(FraFriends);
-    txtFriendKey->setObjectName(QStringLiteral("txtFriendKey"));
-    txtFriendKey->setGeometry(TwipsRect(3360, 1320, 4560, 330));
-    SkiFriendKey->setBuddy(txtFriendKey);
+    // A box with its label above it, which names it for a screen reader.
+    const auto labeledBox = [FraFriends](const char16_t* caption, const char* labelName,
+                                         const char* boxName, int top) {
+        auto* label = new app::SkinLabel(Q(caption), QString::fromLatin1(labelName), FraFriends);
+        label->setGeometry(TwipsRect(3360, top, 4560, 255));
+        auto* box = new QLineEdit(FraFriends);
+        box->setObjectName(QString::fromLatin1(boxName));
+        box->setGeometry(TwipsRect(3360, top + 300, 4560, 330));
+        label->setBuddy(box);
+        return box;
+    };
+    txtFriendName = labeledBox(u"好友的名字：", "SkiFriendName", "txtFriendName", 300);
+    txtFriendKey =
+        labeledBox(u"好友的强密钥（QLK1: 开头）：", "SkiFriendKey", "txtFriendKey", 1020);
     cmdAddFriend = AddButton(FraFriends, u"添加好友", "cmdAddFriend", 3360, 1800, 1695);
     cmdRemoveFriend = AddButton(FraFriends, u"删除好友", "cmdRemoveFriend", 5160, 1800, 1695);
     auto* SkiFriendNote = new app::SkinLabel(
@@ -120,6 +120,7 @@ FrmStrongKeys::FrmStrongKeys(app::App& app) : WindowFrame(app, "FrmStrongKeys") 
 
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);  // it names friends and files
     lblStatus->setGeometry(TwipsRect(120, 6540, 8160, 300));
     auto* SkiInClear = new app::SkinLabel(Q(kKeysInClearNote), QStringLiteral("SkiInClear"), this);
     SkiInClear->setGeometry(TwipsRect(120, 6840, 6960, 900));
@@ -176,6 +177,15 @@ void FrmStrongKeys::Reload() {
     held_ = LoadHeldStrongKeys(app_);
     ShowKeys();
     lblStatus->setText(held_.problem);
+}
+
+bool FrmStrongKeys::ReloadForChange() {
+    held_ = LoadHeldStrongKeys(app_);
+    if (held_.folder)
+        return true;
+    Error(held_.problem);
+    ShowKeys();
+    return false;
 }
 
 void FrmStrongKeys::ShowKeys() {
@@ -264,12 +274,8 @@ void FrmStrongKeys::cmdCopyKey_Click() {
 }
 
 void FrmStrongKeys::cmdNewKey_Click() {
-    held_ = LoadHeldStrongKeys(app_);
-    if (!held_.folder) {
-        Error(held_.problem);
-        ShowKeys();
+    if (!ReloadForChange())
         return;
-    }
     const bool replace = held_.ring.own.has_value();
     if (replace && !Ask(Q(kNewKeyQuestion)))
         return;
@@ -293,12 +299,8 @@ void FrmStrongKeys::cmdImportKey_Click() {
               QStringLiteral("\r\n密钥没有导入，原来的强密钥保持不变。"));
         return;
     }
-    held_ = LoadHeldStrongKeys(app_);
-    if (!held_.folder) {
-        Error(held_.problem);
-        ShowKeys();
+    if (!ReloadForChange())
         return;
-    }
     if (held_.ring.own && *held_.ring.own != *parsed.key &&
         !Ask(QStringLiteral("导入的钥匙将成为您的当前强密钥，原来的钥匙保留为旧钥匙。\r\n"
                             "好友要有这把钥匙，才能读您以后的心情。\r\n要导入吗？")))
@@ -336,12 +338,8 @@ void FrmStrongKeys::cmdAddFriend_Click() {
         txtFriendKey->setFocus();
         return;
     }
-    held_ = LoadHeldStrongKeys(app_);
-    if (!held_.folder) {
-        Error(held_.problem);
-        ShowKeys();
+    if (!ReloadForChange())
         return;
-    }
     const QString shownName = Quoted(FromUtf8(*name));
     const strong::Friend* known = FriendNamed(held_.ring, *name);
     const bool newKey = known && known->current != *parsed.key;
@@ -379,12 +377,8 @@ void FrmStrongKeys::cmdRemoveFriend_Click() {
              Q(kRemovedFriendNote) + QStringLiteral("\r\n要删除") + Quoted(name) +
              QStringLiteral("吗？")))
         return;
-    held_ = LoadHeldStrongKeys(app_);
-    if (!held_.folder) {
-        Error(held_.problem);
-        ShowKeys();
+    if (!ReloadForChange())
         return;
-    }
     const strong::RingResult result =
         strong::SaveFriendRemoved(*held_.folder, ToUtf8(name), held_.ring);
     ShowKeys();

@@ -76,6 +76,8 @@ class FrmStrongKeys : public app::WindowFrame {
                            int top, int width);
     // Reads the keys afresh from the key store and shows them.
     void Reload();
+    // The same before a change; false (and the user told) without a key store.
+    bool ReloadForChange();
     void ShowKeys();
     void ShowOwnKey();
     void HideOwnKey();

@@ -88,6 +88,10 @@ TEST_F(FrmStrongKeysTest, OpensFromTheSettingsWindowSaysKeysAreInClearAndEscapeC
     EXPECT_EQ(window_->cmdNewKey->text(), QStringLiteral("生成密钥"));
     EXPECT_TRUE(dialogs_.asked.empty());
 
+    // Friends' names and file names show in labels: never as markup.
+    for (const QLabel* label : window_->findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+
     QTest::keyClick(window_, Qt::Key_Escape);
     ProcessEvents();
     EXPECT_TRUE(window_.isNull());
