@@ -50,6 +50,13 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     const auto programFolder = platform::ProgramFolder();
+    // A menu entry of this user's that still starts the program of an
+    // earlier installation (the package in /opt/velotan) starts this one.
+    std::string entryError;
+    if (!platform::MoveOnDesktopEntry(programFolder, platform::UserDataHome(), &entryError) &&
+        !entryError.empty()) {
+        std::fprintf(stderr, "velotan: cannot update the desktop entry: %s\n", entryError.c_str());
+    }
     app::LoadQtTranslations(programFolder);
     app::QtDialogs dialogs;
     // A program folder the user cannot write keeps the user's files in a

@@ -1,7 +1,7 @@
 #pragma once
 // Where the program keeps the files it writes. A program folder that is the
 // user's own (a copied, portable folder) keeps them itself; a folder installed
-// for every user, such as /opt/velotan, does not, so each user gets a folder
+// for every user, such as /usr/lib/velotan, does not, so each user gets a folder
 // of their own under $XDG_DATA_HOME, seeded from the shipped files.
 
 #include <filesystem>
