@@ -7,6 +7,7 @@
 
 #include "app/WindowFrame.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -35,6 +36,8 @@ class Form3 : public app::WindowFrame {
     QPushButton* cmdEncoding = nullptr;
     QPushButton* cmdBack = nullptr;
     std::array<app::SkinLabel*, 4> Ski{};
+    // Says that a strong post needs neither code table nor keys.
+    QLabel* lblStrongHint = nullptr;
 
     void Form_Load();
     void cmdEncoding_Click();
@@ -49,6 +52,16 @@ class Form3 : public app::WindowFrame {
     // not a whole number in the 16-bit range.
     std::optional<int16_t> KeyOf(QLineEdit* box, const char16_t* name);
     void Tell(const char16_t* text, int style, const char16_t* title);
+
+    // 强加密 posts ("心情：QL2:…"), read with every key the user holds.
+    // A pasted strong post goes whole into the cipher box; false for any
+    // other text.
+    bool PasteStrongPost(const QString& text);
+    bool HoldsStrongPost() const;
+    // Opens the post in the cipher box: the mood into the editor and whose
+    // key it was, or why not, with the editor left alone.
+    void DecodeStrongPost();
+    void ShowStrongHint();
 };
 
 }  // namespace velotan::windows
