@@ -50,11 +50,26 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     const auto programFolder = platform::ProgramFolder();
+    // A menu entry of this user's that still starts the program of an
+    // earlier installation (the package in /opt/velotan) starts this one.
+    std::string entryError;
+    if (!platform::MoveOnDesktopEntry(programFolder, platform::UserDataHome(), &entryError) &&
+        !entryError.empty()) {
+        std::fprintf(stderr, "velotan: cannot update the desktop entry: %s\n", entryError.c_str());
+    }
     app::LoadQtTranslations(programFolder);
     app::QtDialogs dialogs;
     // A program folder the user cannot write keeps the user's files in a
     // folder of their own.
     const platform::DataFolderChoice data = platform::ChooseDataFolder(programFolder);
+    if (data.folder.empty()) {
+        std::fprintf(stderr, "velotan: %s\n", data.error.c_str());
+        dialogs.MsgBox(u"找不到您自己的用户数据目录，程序无法启动：\r\n" +
+                           QString::fromLocal8Bit(data.error).toStdU16String() +
+                           u"\r\n请设置环境变量 HOME 后再启动。",
+                       platform::MsgStyle::kCritical, u"错误");
+        return 1;
+    }
     app::App app(programFolder, dialogs, {}, data.folder);
     if (!data.error.empty()) {
         dialogs.MsgBox(

@@ -49,6 +49,13 @@ Module['velotan'] = (function () {
       var value = withTexts([text], _velotan_key_number);
       return value === -2147483648 ? null : value;
     },
+    // True when the keys made the code table; false when decoding with them
+    // most likely gives gibberish.
+    keysFit: function (codeTable, firstKey, secondKey) {
+      return withTexts([codeTable], function (t, tl) {
+        return _velotan_keys_fit(t, tl, firstKey, secondKey);
+      }) === 1;
+    },
     decrypt: function (cipherText, codeTable, firstKey, secondKey) {
       withTexts([cipherText, codeTable], function (c, cl, t, tl) {
         _velotan_decrypt(c, cl, t, tl, firstKey, secondKey);
@@ -62,6 +69,32 @@ Module['velotan'] = (function () {
       });
       if (!done) return null;
       return { cipherText: result(0), codeTable: result(1), shareText: result(2) };
+    },
+    // The characters code page 936 cannot carry, listed for a question
+    // ("😀 € 한 等"), or '' when every character travels.
+    unsupported: function (text) {
+      return withTexts([text], _velotan_unsupported) ? result(0) : '';
+    },
+    // True when the text holds a strong post (心情：QL2: or a later version).
+    isStrongPost: function (text) {
+      return withTexts([text], _velotan_is_strong_post) === 1;
+    },
+    // Tries every key of the key box (one key text a line) on a strong post:
+    // {mood, line} with the line of the key that opened it, or {message}.
+    strongOpen: function (post, keyBox) {
+      var line = withTexts([post, keyBox], _velotan_strong_open);
+      return line > 0 ? { mood: result(0), line: line } : { message: result(0) };
+    },
+    // A new strong key's text ("QLK1:…").
+    newStrongKey: function () {
+      _velotan_strong_new_key();
+      return result(0);
+    },
+    // A strong post of the mood under the key on the key box's first line:
+    // {post}, or {message}.
+    strongSeal: function (mood, keyBox) {
+      var done = withTexts([mood, keyBox], _velotan_strong_seal);
+      return done ? { post: result(0) } : { message: result(0) };
     },
   };
 })();

@@ -1,6 +1,7 @@
 // The web page's way into the core: plain C functions over UTF-16 buffers,
 // called from VelotanApi.js. Splitting a post, reading keys, decrypting and
-// encrypting are the program's own code; only the random source differs.
+// encrypting, strong posts included, are the program's own code; only the
+// random source of the compatible cipher differs.
 
 #include <emscripten/emscripten.h>
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "SymbolFile.h"
 #include "cipher/Cipher.h"
@@ -17,6 +19,9 @@
 #include "cipher/NumberText.h"
 #include "cipher/SharePost.h"
 #include "cipher/SymbolSubstitution.h"
+#include "encoding/Cp936.h"
+#include "strong/StrongKey.h"
+#include "strong/StrongPost.h"
 
 namespace {
 
@@ -62,6 +67,49 @@ class CryptoOffsets {
     size_t next_ = bytes_.size();
 };
 
+// The strong key box: one key text a line. The keys in line order with
+// their line numbers (from 1, blank lines counted but skipped), or a message
+// naming the first line that holds no key.
+struct KeyLines {
+    std::vector<strong::StrongKey> keys;
+    std::vector<int> lines;
+    std::string error;
+};
+
+KeyLines ReadKeyLines(std::u16string_view box, bool firstLineOnly) {
+    KeyLines result;
+    int number = 0;
+    size_t start = 0;
+    while (start <= box.size()) {
+        size_t end = box.find(u'\n', start);
+        if (end == std::u16string_view::npos)
+            end = box.size();
+        ++number;
+        const std::string line = encoding::Utf16ToUtf8(box.substr(start, end - start));
+        const strong::ParsedKey parsed = strong::ParseKeyText(line);
+        if (parsed.key) {
+            result.keys.push_back(*parsed.key);
+            result.lines.push_back(number);
+        } else if (parsed.error != strong::KeyTextError::Empty || firstLineOnly) {
+            result.error = "强密钥第 " + std::to_string(number) + " 行：" +
+                           strong::KeyTextErrorMessage(parsed.error);
+            return result;
+        }
+        if (firstLineOnly)
+            break;
+        start = end + 1;
+    }
+    if (result.keys.empty())
+        result.error = "请在强密钥框里输入密钥，每行一个！";
+    return result;
+}
+
+// A UTF-8 text into slot 0, and the value to return with it.
+int Reply(std::string_view utf8, int value) {
+    results[0] = encoding::Utf8ToUtf16Lossy(utf8);
+    return value;
+}
+
 }  // namespace
 
 extern "C" {
@@ -89,6 +137,16 @@ EMSCRIPTEN_KEEPALIVE int velotan_split_post(const char16_t* post, int length) {
 EMSCRIPTEN_KEEPALIVE int velotan_key_number(const char16_t* text, int length) {
     const auto key = cipher::ParseKeyNumber(Text(text, length), cipher::KeyForm::SendersKey);
     return key ? *key : INT_MIN;
+}
+
+// 1 when the keys made the code table (every offset a whole number from 1
+// to 26, before any rounding); 0 when its decoding is most likely gibberish.
+EMSCRIPTEN_KEEPALIVE int velotan_keys_fit(const char16_t* codeTable, int tableLength, int firstKey,
+                                          int secondKey) {
+    return cipher::KeysFitCodeTable(Text(codeTable, tableLength), static_cast<int16_t>(firstKey),
+                                    static_cast<int16_t>(secondKey))
+               ? 1
+               : 0;
 }
 
 // The plain text into slot 0, the punctuation put back.
@@ -120,6 +178,64 @@ EMSCRIPTEN_KEEPALIVE int velotan_encrypt(const char16_t* plain, int length, int 
     results[1] = pair->codeTable;
     results[2] = cipher::ComposeShareText(pair->cipherText, pair->codeTable);
     return 1;
+}
+
+// The characters of a text that code page 936 cannot carry, at most ten,
+// each followed by a space, and "等" when there are more; empty when every
+// character travels. Into slot 0; returns how many were listed.
+EMSCRIPTEN_KEEPALIVE int velotan_unsupported(const char16_t* text, int length) {
+    const cipher::UnsupportedScan scan = cipher::FindUnsupportedCharacters(Text(text, length), 10);
+    results[0].clear();
+    for (const auto& character : scan.characters)
+        results[0] += character + u" ";
+    if (scan.more)
+        results[0] += u"等";
+    else if (!results[0].empty())
+        results[0].pop_back();
+    return static_cast<int>(scan.characters.size());
+}
+
+// 1 when the text holds a strong post marker (QL2 or any later version).
+EMSCRIPTEN_KEEPALIVE int velotan_is_strong_post(const char16_t* post, int length) {
+    return strong::HoldsStrongPost(encoding::Utf16ToUtf8(Text(post, length))) ? 1 : 0;
+}
+
+// Opens a strong post with every key of the key box. The line number of the
+// key that opened it (from 1), with the mood in slot 0; or 0 with the
+// reason in slot 0.
+EMSCRIPTEN_KEEPALIVE int velotan_strong_open(const char16_t* post, int postLength,
+                                             const char16_t* keyBox, int keyBoxLength) {
+    const KeyLines keys = ReadKeyLines(Text(keyBox, keyBoxLength), false);
+    if (!keys.error.empty())
+        return Reply(keys.error, 0);
+    const strong::OpenResult opened =
+        strong::OpenPost(encoding::Utf16ToUtf8(Text(post, postLength)), keys.keys);
+    if (opened.status != strong::OpenStatus::Opened)
+        return Reply(strong::OpenStatusMessage(opened.status), 0);
+    return Reply(opened.mood, keys.lines.at(opened.keyIndex));
+}
+
+// A strong post of the mood with the key on the key box's first line: 1
+// with the post in slot 0, or 0 with the reason in slot 0.
+EMSCRIPTEN_KEEPALIVE int velotan_strong_seal(const char16_t* mood, int moodLength,
+                                             const char16_t* keyBox, int keyBoxLength) {
+    const KeyLines keys = ReadKeyLines(Text(keyBox, keyBoxLength), true);
+    if (!keys.error.empty())
+        return Reply(keys.error, 0);
+    const auto post =
+        strong::SealPost(keys.keys.front(), encoding::Utf16ToUtf8(Text(mood, moodLength)));
+    if (!post)
+        return Reply("文本过长，无法加密！强加密的心情不能超过 " +
+                         std::to_string(strong::kMaxStrongMoodBytes) +
+                         " 个字节（UTF-8，约 32766 个汉字），请分段加密。",
+                     0);
+    return Reply(*post, 1);
+}
+
+// A new key's text, from libsodium's random source (the page's tests make
+// their keys with it; the page itself only reads keys).
+EMSCRIPTEN_KEEPALIVE void velotan_strong_new_key() {
+    results[0] = encoding::Utf8ToUtf16Lossy(strong::KeyText(strong::NewStrongKey()));
 }
 
 }  // extern "C"

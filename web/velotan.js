@@ -13,7 +13,8 @@
   var box = {};
   [
     'post', 'cipher', 'table', 'key1', 'key2', 'decode', 'plain', 'mood', 'encrypt', 'share',
-    'copy', 'decode-message', 'encrypt-message',
+    'copy', 'decode-message', 'encrypt-message', 'strongkey', 'strongkey-show', 'strong', 'ask',
+    'ask-text', 'ask-yes', 'ask-no',
   ].forEach(function (id) {
     box[id] = $(id);
   });
@@ -24,6 +25,40 @@
     message.textContent = text;
     message.classList.toggle('done', !!done);
   }
+
+  // A question in the page's own box, as the program asks it (Yes/No, No
+  // the default): resolves to true for 是, false for 否, Escape or a page
+  // that goes away.
+  var pendingAnswer = null;
+  function ask(question) {
+    answer(false);
+    if (typeof box.ask.showModal !== 'function') {
+      return Promise.resolve(window.confirm(question));
+    }
+    return new Promise(function (resolve) {
+      pendingAnswer = resolve;
+      box['ask-text'].textContent = question;
+      box.ask.showModal();
+      box['ask-no'].focus();
+    });
+  }
+  function answer(yes) {
+    var resolve = pendingAnswer;
+    pendingAnswer = null;
+    if (box.ask.open) box.ask.close();
+    if (resolve) resolve(yes);
+  }
+  box['ask-yes'].addEventListener('click', function () {
+    answer(true);
+  });
+  box['ask-no'].addEventListener('click', function () {
+    answer(false);
+  });
+  // Escape closes the box without an answer: 否. The event comes after the
+  // answer's own close, when another question may already be open.
+  box.ask.addEventListener('close', function () {
+    if (!box.ask.open) answer(false);
+  });
 
   // Line breaks as the program's editor gives them: CR LF.
   function crlf(text) {
@@ -63,6 +98,12 @@
       tell('decode', '');
       return;
     }
+    if (core.isStrongPost(post)) {
+      box.cipher.value = '';
+      box.table.value = '';
+      tell('decode', '这是一条强加密的心情：按“解 码”，用强密钥框里的每个密钥试读。', true);
+      return;
+    }
     var parts = core.splitPost(post);
     if (!parts) {
       tell('decode', '没有找到“心情：”和“解密钥匙：”，请粘贴完整的分享文字，或直接输入密文和随机码表。');
@@ -73,8 +114,34 @@
     tell('decode', parts.codeTable === '' ? '分享文字里没有随机码表，请补上解密钥匙后面的部分。' : '');
   }
 
+  // A strong post, tried with every key of the key box; the page names the
+  // line whose key opened it.
+  function strongDecode(started) {
+    if (box.strongkey.value.trim() === '') {
+      tell('decode', '请在强密钥框里输入密钥，每行一个！');
+      box.strongkey.focus();
+      return;
+    }
+    var opened = core.strongOpen(box.post.value, box.strongkey.value);
+    box.plain.textContent = opened.message === undefined ? opened.mood : '';
+    box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
+    if (opened.message !== undefined) {
+      tell('decode', opened.message);
+      return;
+    }
+    tell('decode', '解码完成：用强密钥框第 ' + opened.line + ' 行的密钥加密。' +
+         '持有这把密钥的人（它的主人，或主人的任何好友）都可能写下它。', true);
+    box.plain.scrollIntoView({ block: 'nearest' });
+  }
+
   function decode() {
     var started = performance.now();
+    // A strong post fills neither cipher box; what the user typed into them
+    // afterwards is decoded as typed.
+    if (box.cipher.value === '' && box.table.value === '' && core.isStrongPost(box.post.value)) {
+      strongDecode(started);
+      return;
+    }
     var required = [
       [box.cipher, '请输入密文！'],
       [box.table, '请输入随机码表！'],
@@ -88,16 +155,58 @@
     }
     var keys = readKeys('decode');
     if (!keys) return;
-    box.plain.textContent = core.decrypt(box.cipher.value, box.table.value, keys[0], keys[1]);
+    var cipher = box.cipher.value;
+    var table = box.table.value;
+    if (core.keysFit(table, keys[0], keys[1])) {
+      showDecoded(cipher, table, keys, started);
+      return;
+    }
+    // Wrong keys decode to gibberish that looks like a result: the reader
+    // decides, as in the program's decode window.
+    ask('密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？').then(function (yes) {
+      if (yes) {
+        showDecoded(cipher, table, keys, performance.now());
+      } else {
+        box.plain.textContent = '';
+        tell('decode', '没有解码：密钥与这段密文不符。');
+      }
+    });
+  }
+
+  function showDecoded(cipher, table, keys, started) {
+    box.plain.textContent = core.decrypt(cipher, table, keys[0], keys[1]);
     box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     tell('decode', '解码操作完成！', true);
     box.plain.scrollIntoView({ block: 'nearest' });
+  }
+
+  function showShare(text, message) {
+    box.share.value = text;
+    box.copy.disabled = false;
+    tell('encrypt', message, true);
+    box.copy.scrollIntoView({ block: 'nearest' });
+  }
+
+  // A strong post under the key on the key box's first line; any character
+  // travels.
+  function strongEncrypt() {
+    var sealed = core.strongSeal(crlf(box.mood.value), box.strongkey.value);
+    if (sealed.message !== undefined) {
+      tell('encrypt', sealed.message);
+      box.strongkey.focus();
+      return;
+    }
+    showShare(sealed.post, '强加密完成！只有持有这把强密钥的好友能读。请复制下面的分享文字。');
   }
 
   function encrypt() {
     if (box.mood.value === '') {
       tell('encrypt', '请先写下心情！');
       box.mood.focus();
+      return;
+    }
+    if (box.strong.checked) {
+      strongEncrypt();
       return;
     }
     var keys = readKeys('encrypt');
@@ -107,15 +216,30 @@
       box.key1.focus();
       return;
     }
-    var result = core.encrypt(crlf(box.mood.value), keys[0], keys[1]);
+    var mood = crlf(box.mood.value);
+    // An emoji would arrive as "?": the writer decides, as in the program.
+    var unsupported = core.unsupported(mood);
+    if (unsupported === '') {
+      finishEncrypt(mood, keys);
+      return;
+    }
+    ask('文本中有本程序无法加密的字符：\r\n' + unsupported +
+        '\r\n加密后它们将变成“?”，收到的人看不到它们。\r\n是否继续加密？').then(function (yes) {
+      if (yes) {
+        finishEncrypt(mood, keys);
+      } else {
+        tell('encrypt', '没有加密：文本中有无法加密的字符。');
+      }
+    });
+  }
+
+  function finishEncrypt(mood, keys) {
+    var result = core.encrypt(mood, keys[0], keys[1]);
     if (!result) {
       tell('encrypt', TOO_LONG);
       return;
     }
-    box.share.value = result.shareText;
-    box.copy.disabled = false;
-    tell('encrypt', '加密完成！请复制下面的分享文字。', true);
-    box.copy.scrollIntoView({ block: 'nearest' });
+    showShare(result.shareText, '加密完成！请复制下面的分享文字。');
   }
 
   function copyShare() {
@@ -143,9 +267,14 @@
 
   // Nothing stays: a page restored from the history starts empty too.
   function clearAll() {
-    ['post', 'cipher', 'table', 'key1', 'key2', 'mood', 'share'].forEach(function (id) {
+    answer(false);
+    var boxes = ['post', 'cipher', 'table', 'key1', 'key2', 'strongkey', 'mood', 'share'];
+    boxes.forEach(function (id) {
       box[id].value = '';
     });
+    box.strong.checked = false;
+    box['strongkey-show'].checked = false;
+    box.strongkey.classList.add('masked');
     box.plain.textContent = '';
     box.copy.disabled = true;
     tell('decode', '');
@@ -166,13 +295,19 @@
       clearError('decode');
     });
   });
-  ['key1', 'key2'].forEach(function (id) {
+  ['key1', 'key2', 'strongkey'].forEach(function (id) {
     box[id].addEventListener('input', function () {
       clearError('decode');
       clearError('encrypt');
     });
   });
   box.mood.addEventListener('input', function () {
+    clearError('encrypt');
+  });
+  box['strongkey-show'].addEventListener('change', function () {
+    box.strongkey.classList.toggle('masked', !box['strongkey-show'].checked);
+  });
+  box.strong.addEventListener('change', function () {
     clearError('encrypt');
   });
   box.post.addEventListener('input', splitPost);

@@ -208,16 +208,22 @@ int Encrypt(cipher::ModEncrypt& engine, const Options& opt) {
     }
     const std::string shareText =
         encoding::Utf16ToUtf8(cipher::ComposeShareText(engine.ResultText, engine.CodeTable));
-    // The code first: when it cannot be made, nothing else is written either.
+    // The picture is put in place only once the document is written too:
+    // when either fails, neither is left behind.
+    cli::StagedQrFile picture;
     if (opt.qrFile) {
-        if (const int failed = cli::WriteQrFile(shareText, *opt.qrFile))
+        if (const int failed = picture.Write(shareText, *opt.qrFile))
             return failed;
     }
     if (opt.document) {
         std::string error;
-        if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error))
-            return Fail("cannot write the document " + opt.document->string() + ": " + error);
+        if (!cipher::WriteDocument(*opt.document, engine.ResultText, engine.CodeTable, &error)) {
+            return Fail("cannot write the document " + opt.document->string() + ": " + error +
+                        (opt.qrFile ? "; no QR code was written either" : ""));
+        }
     }
+    if (const int failed = picture.Commit())
+        return failed;
     if (opt.share) {
         std::cout << shareText << "\n";
     } else if (!opt.document) {
@@ -408,6 +414,8 @@ int main(int argc, char** argv) {
             return false;
         }
         const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
+        if (data.folder.empty())
+            return Fail(data.error + "; set HOME, or give --keys FIRST,SECOND");
         if (!data.error.empty())
             std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";
         engine.SetDataFolder(data.folder);

@@ -1,10 +1,11 @@
-// Renders the decode, share and about windows into PNG files, for a person to
-// look at:
+// Renders the decode, share, 好友与强密钥 and about windows into PNG files, for
+// a person to look at:
 //   velotan-windows-screens <output folder>
 // Runs on any Qt platform; scripts/screenshots uses the offscreen one.
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -17,8 +18,11 @@
 #include "app/App.h"
 #include "app/Form1.h"
 #include "app/TextBox.h"
+#include "cipher/ProgramSettings.h"
+#include "strong/StrongKey.h"
 #include "windows/Form3.h"
 #include "windows/Form4.h"
+#include "windows/FrmStrongKeys.h"
 #include "windows/WindowOpeners.h"
 #include "windows/frmAbout.h"
 
@@ -38,6 +42,62 @@ using app::FontChoice;
 template <typename Window>
 Window* Open(app::App& app, AppWindow which) {
     return qobject_cast<Window*>(app.OpenWindow(which));
+}
+
+void Close(QWidget* window) {
+    if (window)
+        window->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// 强加密: the share window without a key, 好友与强密钥 before and after a key
+// and two friends, the paper backup, the share window with a strong post,
+// and that post in the decode window.
+bool RenderStrong(app::App& app, app::Form1& main, const QDir& out) {
+    bool ok = true;
+    app.Cipher().ResultText.clear();
+    main.txtText1->SetText(QStringLiteral("今天下了一场小雨，青石板路湿漉漉的。"));
+    auto* share = Open<windows::Form4>(app, AppWindow::Share);
+    if (share)
+        share->optCipher_Click(cipher::ShareCipher::Strong);
+    ok &= Save(share, out, "share-strong-no-key");
+    Close(share);
+
+    auto* keys = Open<windows::FrmStrongKeys>(app, AppWindow::StrongKeys);
+    ok &= Save(keys, out, "strong-keys-empty");
+    if (keys) {
+        keys->cmdNewKey_Click();
+        for (const char* name : {"小明", "小红"}) {
+            keys->txtFriendName->setText(QString::fromUtf8(name));
+            keys->txtFriendKey->setText(
+                QString::fromStdString(strong::KeyText(strong::NewStrongKey())));
+            keys->cmdAddFriend_Click();
+        }
+    }
+    ok &= Save(keys, out, "strong-keys");
+    if (keys)
+        keys->cmdShowKey_Click();
+    ok &= Save(keys, out, "strong-keys-shown");
+    if (keys && keys->Ring().own) {
+        const QString file = out.filePath(QStringLiteral("strong-key-backup.png"));
+        const bool saved =
+            windows::StrongKeyBackupPicture(strong::KeyText(*keys->Ring().own)).save(file);
+        std::printf("%s\n", file.toUtf8().constData());
+        ok &= saved;
+    }
+    Close(keys);
+
+    share = Open<windows::Form4>(app, AppWindow::Share);
+    ok &= Save(share, out, "share-strong");
+    const QString post = share ? QString::fromStdU16String(share->ShareText()) : QString();
+    Close(share);
+
+    auto* decode = Open<windows::Form3>(app, AppWindow::Decode);
+    if (decode)
+        decode->txtText1->SetText(QStringLiteral("小明 来自青岚心情加密器\n") + post);
+    ok &= Save(decode, out, "decode-strong");
+    Close(decode);
+    return ok;
 }
 
 }  // namespace
@@ -99,6 +159,8 @@ int main(int argc, char** argv) {
                 ok &= Save(share, out, "share-plain");
                 if (share)
                     share->close();
+
+                ok &= RenderStrong(app, *main, out);
 
                 auto* about = Open<windows::frmAbout>(app, AppWindow::About);
                 ok &= Save(about, out, "about-loading");

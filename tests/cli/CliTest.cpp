@@ -2,6 +2,11 @@
 // output, exit codes.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
 
 #include "CliRun.h"
 #include "common/QrReader.h"
@@ -16,6 +21,43 @@ namespace {
 using velotan::testing::CliRun;
 using velotan::testing::RunCli;
 
+// Runs velotan-cli as the owner of `folder`, a portable program folder.
+// Root owns no portable folder (a folder of root's is a system-wide one), so
+// a root run hands the test's folders to an unprivileged account and runs
+// the program as that account.
+CliRun RunCliAsOwner(const fs::path& tmp, std::vector<std::string> args, const std::string& input) {
+    if (::geteuid() != 0)
+        return RunCli(std::move(args), input);
+    constexpr uid_t kOther = 65534;
+    ::chmod(tmp.c_str(), 0755);
+    (void)::lchown(tmp.c_str(), kOther, kOther);
+    for (const auto& entry : fs::recursive_directory_iterator(tmp))
+        (void)::lchown(entry.path().c_str(), kOther, kOther);
+    args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                               "--clear-groups", VELOTAN_CLI});
+    return velotan::testing::RunProgram(std::move(args), input);
+}
+
+// An environment variable unset for the life of the object.
+class UnsetEnv {
+  public:
+    explicit UnsetEnv(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name))
+            old_ = value;
+        ::unsetenv(name);
+    }
+    ~UnsetEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+    }
+    UnsetEnv(const UnsetEnv&) = delete;
+    UnsetEnv& operator=(const UnsetEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 class CliTest : public ::testing::Test {
   protected:
     CliTest() {
@@ -28,6 +70,17 @@ class CliTest : public ::testing::Test {
         // stay in the test's folder.
         ::setenv("XDG_STATE_HOME", (tmp_ / "state").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (tmp_ / "xdg").c_str(), 1);
+    }
+    // A program folder as installed, beside the test's own; `shared` marks
+    // it as installed for every user.
+    fs::path ProgramFolderAt(const std::string& name, bool shared) {
+        const fs::path folder = tmp_ / name;
+        fs::create_directories(folder);
+        fs::copy_file(tmp_ / "symbolhandle.ini", folder / "symbolhandle.ini");
+        WriteBytes(folder / "DataBase" / "Lc_Addlist.mdb", "database");
+        if (shared)
+            WriteBytes(folder / "shared-install", "");
+        return folder;
     }
     std::vector<std::string> Args(const std::string& command, const std::string& keys = "7,3") {
         std::vector<std::string> a = {command, "--program-folder", tmp_.path().string()};
@@ -207,11 +260,7 @@ TEST_F(CliTest, DocumentPairRoundTripAndItsFailures) {
 TEST_F(CliTest, SharedProgramFolderTakesSettingsFromTheUsersDataFolder) {
     // A folder installed for every user: settings.ini then comes from
     // $XDG_DATA_HOME/velotan, as the program finds it.
-    const fs::path shared = tmp_ / "opt";
-    fs::create_directories(shared);
-    fs::copy_file(tmp_ / "symbolhandle.ini", shared / "symbolhandle.ini");
-    WriteBytes(shared / "DataBase" / "Lc_Addlist.mdb", "database");
-    WriteBytes(shared / "shared-install", "");
+    const fs::path shared = ProgramFolderAt("opt", true);
     const fs::path store = tmp_ / "store";
     const fs::path xdg = tmp_ / "xdg";
     WriteBytes(xdg / "velotan" / "settings.ini", "[set]\r\nKeyChar=" + store.string() + "\r\n");
@@ -404,3 +453,83 @@ TEST_F(CliTest, KeysThatDidNotMakeTheTextPrintNothingUnlessTheCheckIsIgnored) {
         }
     }
 }
+
+namespace {
+
+TEST_F(CliTest, AFailedDocumentWriteLeavesNoQrCodeBehind) {
+    const fs::path png = tmp_ / "mood.png";
+    const fs::path staged = tmp_ / ".mood.png.velotan-new";
+    std::vector<std::string> args = Args("encrypt");
+    args.insert(args.end(),
+                {"--qr", png.string(), "--document", (tmp_ / "missing" / "d.mxe").string()});
+    CliRun r = RunCli(args, "abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("d.mxe"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(png));
+    EXPECT_FALSE(fs::exists(staged));
+
+    // A picture already there stays as it was, and so does a document pair
+    // when the picture cannot be written.
+    WriteBytes(png, "old picture");
+    r = RunCli(args, "abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(velotan::testing::ReadBytes(png), "old picture");
+    EXPECT_FALSE(fs::exists(staged));
+    const fs::path document = tmp_ / "d.mxe";
+    args = Args("encrypt");
+    args.insert(args.end(),
+                {"--qr", (tmp_ / "missing" / "x.png").string(), "--document", document.string()});
+    r = RunCli(args, "abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(fs::exists(document));
+    EXPECT_FALSE(fs::exists(tmp_ / "d.mxr"));
+
+    // Both written when both can be.
+    args = Args("encrypt");
+    args.insert(args.end(), {"--qr", png.string(), "--document", document.string()});
+    r = RunCli(args, "abc");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(velotan::testing::ReadQrCode(png).has_value());
+    EXPECT_FALSE(fs::exists(staged));
+    std::vector<std::string> dec = Args("decrypt");
+    dec.insert(dec.end(), {"--document", document.string()});
+    EXPECT_EQ(RunCli(dec, "").out, "abc");
+}
+
+TEST_F(CliTest, APortableFoldersKeysFollowItWhenMovedOrCopied) {
+    // A portable folder after its first start: KeyChar names the folder
+    // itself, and the keys are inside it.
+    const fs::path first = ProgramFolderAt("portable", false);
+    WriteBytes(first / "settings.ini", "[set]\r\nKeyChar=.\\\r\n");
+    WriteBytes(first / "mxsw" / "encrypt" / "chat.mx", "21UGA5\r\n");
+
+    const fs::path moved = tmp_ / "moved";
+    fs::rename(first, moved);
+    const fs::path copy = tmp_ / "copy";
+    fs::copy(moved, copy, fs::copy_options::recursive);
+    WriteBytes(copy / "mxsw" / "encrypt" / "chat.mx", "9UGA9\r\n");
+    for (const auto& [folder, keys] : {std::pair{moved, "21,5"}, std::pair{copy, "9,9"}}) {
+        CliRun enc =
+            RunCliAsOwner(tmp_.path(), {"encrypt", "--program-folder", folder.string()}, "abc");
+        ASSERT_EQ(enc.exitCode, 0) << folder << ": " << enc.err;
+        EXPECT_EQ(RunCli(Args("decrypt", keys), enc.out).out, "abc") << folder;
+    }
+}
+
+TEST_F(CliTest, WithoutAHomeASharedFolderIsRefused) {
+    const fs::path shared = ProgramFolderAt("opt", true);
+    UnsetEnv home("HOME");
+    UnsetEnv xdg("XDG_DATA_HOME");
+    CliRun r = RunCli({"encrypt", "--program-folder", shared.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("neither HOME nor XDG_DATA_HOME is set"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_FALSE(fs::exists(shared / "settings.ini"));
+    EXPECT_FALSE(fs::exists(shared / "mxsw"));
+    // Keys given on the command line need no data folder.
+    r = RunCli({"encrypt", "--keys", "7,3", "--program-folder", shared.string()}, "abc");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+}  // namespace

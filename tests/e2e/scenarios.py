@@ -404,6 +404,118 @@ def share_qr_code(case):
     ui.wait_until(lambda: shown_text(editor_of(main)) == MOOD, "the decoded mood in the editor")
 
 
+# --- 5b. strong posts (强加密) ---------------------------------------------------
+
+FRIEND_MOOD = "小明今天很开心 🌧"
+
+
+def friend_cli(case, friend_root, args, stdin_text):
+    """velotan-cli, run as a friend on another computer: a program folder and
+    a data folder of the friend's own under `friend_root`, whose key store
+    is the folder `store` there. Returns its stdout."""
+    program_folder = os.path.join(friend_root, "program")
+    if not os.path.isdir(program_folder):
+        shutil.copytree(case.installed, program_folder, symlinks=True)
+        store = os.path.join(friend_root, "store")
+        os.makedirs(store)
+        write_cp936(os.path.join(program_folder, "settings.ini"), "[set]\nKeyChar=%s\n" % store)
+    env = case.program_env()
+    env["XDG_DATA_HOME"] = os.path.join(friend_root, "data")
+    result = subprocess.run(
+        [os.path.join(program_folder, "velotan-cli")] + args + ["--program-folder",
+                                                                 program_folder],
+        input=stdin_text.encode("utf-8"), capture_output=True, env=env, timeout=60)
+    assert result.returncode == 0, "velotan-cli %s failed: %s" % (
+        " ".join(args), result.stderr.decode("utf-8", "replace"))
+    return result.stdout.decode("utf-8")
+
+
+def decode_strong_post(program, main, post, holder):
+    """Pastes a strong post into the decode window, key boxes left empty;
+    the message names whose key opened it."""
+    ui.press(ui.find(main, "button", "解码他人文件"))
+    window = program.window("frame", "解码他人文件")
+    cipher_box = ui.find(window, "text", "输入密文：")
+    if post is None:
+        # What 复制 put on the clipboard, pasted as a user pastes it.
+        ui.activate(window)
+        ui.focus(cipher_box)
+        ui.key(ord("v"), CONTROL_MASK)
+        ui.wait_until(lambda: ui.text_of(cipher_box).startswith("心情：QL2:"),
+                      "the pasted strong post")
+    else:
+        ui.set_text(cipher_box, post)
+    ui.press(ui.find(window, "button", "解 码"))
+    box = program.window("alert", "完成")
+    ui.find(box, "label", lambda text: "用「%s」的钥匙加密" % holder in text)
+    ui.press(ui.find(box, "button", OK))
+    program.no_window("frame", "解码他人文件")
+
+
+@scenario
+def strong(case):
+    """A strong key made in 好友与强密钥; a friend's key, made by velotan-cli in
+    another key store, added; a mood shared with 强加密 and copied, which
+    decodes as the user's own; the friend's post decodes with their name."""
+    friend = case.folder("friend")
+    friend_key = friend_cli(case, friend, ["strong-key", "--new"], "").strip()
+    assert friend_key.startswith("QLK1:"), friend_key
+    assert os.path.isfile(os.path.join(friend, "store", "mxsw", "encrypt", "strong.mx"))
+    friend_post = friend_cli(case, friend, ["encrypt", "--strong"], FRIEND_MOOD).strip()
+    assert friend_post.startswith("心情：QL2:"), friend_post
+
+    _, program = start(case)
+    main = log_in(program)
+    ui.press(ui.find(main, "button", "多项设置(P)"))
+    settings = program.window("frame", "青岚加密设置")
+    ui.press(ui.find(settings, "button", "好友与强密钥"))
+    keys = program.window("frame", "好友与强密钥")
+    ui.find(keys, "label", lambda text: text.startswith("请注意：强密钥以明文保存"))
+
+    # The first key: made at once, in the key store beside chat.mx.
+    own_file = os.path.join(case.store, "mxsw", "encrypt", "strong.mx")
+    ui.press(ui.find(keys, "button", "生成密钥"))
+    wait_for_file(own_file, "the own strong key file")
+    assert os.stat(own_file).st_mode & 0o777 == 0o600, oct(os.stat(own_file).st_mode)
+    own_key = case.run_cli(["strong-key"], "").strip()
+    assert own_key.startswith("QLK1:") and own_key != friend_key, own_key
+    ui.find(keys, "button", "生成新密钥")
+
+    ui.set_text(ui.find(keys, "text", "好友的名字："), "小明")
+    ui.set_text(ui.find(keys, "text", "好友的强密钥（QLK1: 开头）："), friend_key)
+    ui.press(ui.find(keys, "button", "添加好友"))
+    ui.find(keys, "label", "已添加好友「小明」。")
+    assert "小明" in case.run_cli(["friends", "list"], "")
+    ui.press(ui.find(keys, "button", "返 回"))
+    program.no_window("frame", "好友与强密钥")
+    ui.press(ui.find(settings, "button", "返回主界面"))
+    main = program.window("frame", MAIN_TITLE)
+
+    # Shared with 强加密: only the post goes out, and the choice is kept.
+    ui.set_text(editor_of(main), MOOD)
+    ui.press(ui.find(main, "button", "分享心情(F)"))
+    window = program.window("frame", "分享心情")
+    ui.press(ui.find(window, "radio", "强加密"))
+    shown = ui.find(window, "text", "这是您即将要分享的心情：")
+    post = ui.wait_until(lambda: ui.text_of(shown) if ui.text_of(shown).startswith(
+        "心情：QL2:") else None, "the strong post")
+    assert "今天" not in post, post
+    ui.wait_until(lambda: "ShareCipher=strong" in read_cp936(case.data_path("settings.ini")),
+                  "the choice kept in settings.ini")
+    ui.press(ui.find(window, "button", "复制"))
+    ui.find(window, "label", "已复制到剪贴板")
+    ui.press(ui.find(window, "button", "返 回"))
+    program.no_window("frame", "分享心情")
+
+    # The copied post is the user's own; the friend's is the friend's.
+    ui.set_text(editor_of(main), "")
+    decode_strong_post(program, main, None, "自己")
+    ui.wait_until(lambda: shown_text(editor_of(main)) == MOOD, "the own mood in the editor")
+    decode_strong_post(program, main, friend_post, "小明")
+    ui.wait_until(lambda: shown_text(editor_of(main)) == FRIEND_MOOD,
+                  "the friend's mood in the editor")
+
+
 # --- 6. about ------------------------------------------------------------------------------
 
 

@@ -18,6 +18,7 @@ ROLE = {
     "dialog": pyatspi.ROLE_DIALOG,
     "alert": pyatspi.ROLE_ALERT,
     "button": pyatspi.ROLE_PUSH_BUTTON,
+    "radio": pyatspi.ROLE_RADIO_BUTTON,
     "password": pyatspi.ROLE_PASSWORD_TEXT,
     "text": pyatspi.ROLE_TEXT,
     "label": pyatspi.ROLE_LABEL,
@@ -200,7 +201,8 @@ def press(obj):
     """Runs the control's press action, as a screen reader's user would."""
     action = fresh(obj).queryAction()
     names = [action.getName(i) for i in range(action.nActions)]
-    for wanted in ("press", "click", "Press"):
+    # A radio button offers only Toggle, which is what a click on it does.
+    for wanted in ("press", "click", "Press", "Toggle"):
         if wanted in names:
             action.doAction(names.index(wanted))
             return

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The web page in a real browser: headless Chromium opens velotan.html from
 a file URL, decodes a post made by velotan-cli, encrypts a mood that
-velotan-cli then decodes, and shows that nothing leaves the page.
+velotan-cli then decodes, answers the page's questions both ways, does the
+same with strong posts, and shows that nothing leaves the page.
 
   browser_test.py PAGE VELOTAN-CLI SYMBOLHANDLE.INI SCREENSHOT-FOLDER [--measure N]
 
@@ -11,6 +12,7 @@ times and prints the medians of the speed figures."""
 
 import argparse
 import base64
+import hashlib
 import http.server
 import json
 import os
@@ -24,6 +26,10 @@ import time
 
 SKIP = 77
 PAGE_LIMIT = 600 * 1024
+# Decoding a strong post with 100 keys, the right one last, may take this
+# long in the page; reported, not checked (timings on a shared machine are
+# no test).
+STRONG_DECODE_LIMIT_MS = 50
 
 
 def skip(reason):
@@ -35,6 +41,7 @@ try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
     from selenium.webdriver.support.ui import WebDriverWait
 except ImportError:
     skip("python3-selenium is not installed (scripts/setup --web)")
@@ -103,6 +110,31 @@ class Cli:
             raise RuntimeError("velotan-cli decrypt: " + run.stderr.decode("utf-8"))
         return run.stdout.decode("utf-8")
 
+    def strong_key_file(self, name, key):
+        path = os.path.join(self.folder, name)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(key + "\n")
+        return path
+
+    def strong_post(self, text, key_file):
+        run = self.run(["encrypt", "--strong", "--key-file", key_file], text)
+        if run.returncode != 0:
+            raise RuntimeError("velotan-cli encrypt --strong: " + run.stderr.decode("utf-8"))
+        return run.stdout.decode("utf-8").rstrip("\n")
+
+    def strong_decrypt(self, post, key_file):
+        run = self.run(["decrypt", "--key-file", key_file], post + "\n")
+        if run.returncode != 0:
+            raise RuntimeError("velotan-cli decrypt --key-file: " + run.stderr.decode("utf-8"))
+        return run.stdout.decode("utf-8")
+
+
+def strong_key_text(key):
+    """A key's text form: "QLK1:" + base64url without padding of the key and
+    the first 4 bytes of BLAKE2b-256("QLK1" + key)."""
+    check = hashlib.blake2b(b"QLK1" + key, digest_size=32).digest()[:4]
+    return "QLK1:" + base64.urlsafe_b64encode(key + check).decode("ascii").rstrip("=")
+
 
 def start_browser(profile):
     options = webdriver.ChromeOptions()
@@ -151,6 +183,49 @@ def type_into(driver, element_id, text):
     element = driver.find_element(By.ID, element_id)
     element.clear()
     element.send_keys(text)
+
+
+def question(driver):
+    """The text of the page's open question, after waiting for it."""
+    WebDriverWait(driver, 5).until(
+        lambda d: d.execute_script("return document.getElementById('ask').open"))
+    return driver.find_element(By.ID, "ask-text").get_property("textContent")
+
+
+def answer(driver, yes):
+    driver.find_element(By.ID, "ask-yes" if yes else "ask-no").click()
+    WebDriverWait(driver, 5).until(
+        lambda d: not d.execute_script("return document.getElementById('ask').open"))
+
+
+def answered(driver, button_id, yes):
+    """Presses a button, waits for the page's question and answers it.
+    Returns the question and the id of the element focused while it asked."""
+    driver.find_element(By.ID, button_id).click()
+    asked = question(driver)
+    focused = driver.switch_to.active_element.get_attribute("id")
+    answer(driver, yes)
+    return asked, focused
+
+
+def set_value(driver, element_id, text):
+    driver.execute_script("document.getElementById(arguments[0]).value = arguments[1]",
+                          element_id, text)
+
+
+def strong_decode_time(driver, post, keys, mood):
+    """Decodes a strong post in the page with the key box holding keys, and
+    returns the time the page took, in milliseconds; mood None: no key opens
+    it."""
+    set_value(driver, "strongkey", "\n".join(keys))
+    paste(driver, "post", post)
+    driver.execute_script("document.getElementById('plain').textContent = ''")
+    driver.find_element(By.ID, "decode").click()
+    plain = driver.find_element(By.ID, "plain")
+    if plain.get_property("textContent") != (mood or ""):
+        raise RuntimeError("the strong post did not decode as expected: %s"
+                           % driver.find_element(By.ID, "decode-message").text)
+    return float(plain.get_attribute("data-decode-ms"))
 
 
 def decode_time(driver, cli):
@@ -229,6 +304,24 @@ def main():
                        "decode says it is done")
         driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-decoded.png"))
 
+        # Wrong keys: the page asks before showing what they give. No shows
+        # nothing; Yes shows it, as the program's decode window does.
+        type_into(driver, "key1", "13")
+        asked, focused = answered(driver, "decode", False)
+        failures.check(asked == "密钥与这段密文不符，解码结果很可能是乱码。仍要放进文本区吗？",
+                       "decoding with wrong keys asks first: %r" % asked)
+        failures.check(focused == "ask-no", "the question's default is No")
+        failures.check(driver.find_element(By.ID, "plain").get_property("textContent") == ""
+                       and driver.find_element(By.ID, "decode-message").text
+                       == "没有解码：密钥与这段密文不符。",
+                       "answered No, nothing is shown")
+        answered(driver, "decode", True)
+        shown = driver.find_element(By.ID, "plain").get_property("textContent")
+        failures.check(shown not in ("", sent)
+                       and driver.find_element(By.ID, "decode-message").text == "解码操作完成！",
+                       "answered Yes, what the wrong keys give is shown: %r" % shown)
+        type_into(driver, "key1", "12")
+
         # A bad key is named, and nothing is decoded.
         type_into(driver, "key2", "40000")
         driver.execute_script("document.getElementById('plain').textContent = ''")
@@ -262,8 +355,103 @@ def main():
         with open(os.path.join(args.screenshots, "web-360-full.png"), "wb") as f:
             f.write(base64.b64decode(full["data"]))
 
+        # Characters code page 936 cannot carry: the page lists them and
+        # asks. No encrypts nothing; Yes encrypts, each becoming "?".
+        set_value(driver, "mood", "今天很开心😀€한국")
+        driver.find_element(By.ID, "encrypt").click()
+        asked = question(driver)
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-question.png"))
+        answer(driver, False)
+        failures.check(asked == "文本中有本程序无法加密的字符：\r\n😀 € 한 국\r\n加密后它们将变成“?”，"
+                       "收到的人看不到它们。\r\n是否继续加密？",
+                       "encrypting an emoji, € and Hangul asks first: %r" % asked)
+        failures.check(value(driver, "share") == again
+                       and driver.find_element(By.ID, "encrypt-message").text
+                       == "没有加密：文本中有无法加密的字符。",
+                       "answered No, nothing is encrypted")
+        driver.execute_script("document.getElementById('encrypt-message').textContent = ''")
+        driver.find_element(By.ID, "encrypt").click()
+        question(driver)
+        driver.switch_to.active_element.send_keys(Keys.ESCAPE)
+        WebDriverWait(driver, 5).until(
+            lambda d: not d.execute_script("return document.getElementById('ask').open"))
+        failures.check(value(driver, "share") == again
+                       and driver.find_element(By.ID, "encrypt-message").text
+                       == "没有加密：文本中有无法加密的字符。",
+                       "Escape is No")
+        answered(driver, "encrypt", True)
+        cipher, _, table = value(driver, "share")[len("心情："):].partition("解密钥匙：")
+        decoded = cli.decrypt(cipher, table, "23,5")
+        failures.check(decoded == "今天很开心?????",
+                       "answered Yes, the text is encrypted with each such unit as \"?\": %r"
+                       % decoded)
+
+        # Strong posts. velotan-cli's post opens in the page with the key on
+        # the line that holds it, and nothing else; the page's post opens in
+        # velotan-cli. Any character travels, and nothing is asked.
+        friend = strong_key_text(os.urandom(32))
+        stranger = strong_key_text(os.urandom(32))
+        friend_file = cli.strong_key_file("friend.key", friend)
+        strong_mood = "强加密：今天很开心😀€한국\r\n第二行，“引号”……"
+        strong_post = cli.strong_post(strong_mood, friend_file)
+        failures.check(strong_post.startswith("心情：QL2:"), "velotan-cli writes a strong post")
+        set_value(driver, "strongkey", stranger + "\n\n" + friend)
+        failures.check(driver.execute_script(
+            "return getComputedStyle(document.getElementById('strongkey'))"
+            ".webkitTextSecurity") == "disc"
+            and driver.find_element(By.ID, "strongkey").get_attribute("autocomplete") == "off",
+            "the strong key box is masked and not remembered")
+        driver.execute_script("document.getElementById('strongkey').scrollIntoView()")
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-strong-keys.png"))
+        paste(driver, "post", "小青的心情 10:24\n" + strong_post + "\n来自青岚心情加密器")
+        failures.check(value(driver, "cipher") == "" and value(driver, "table") == "",
+                       "a strong post fills neither the cipher text nor the code table")
+        driver.find_element(By.ID, "decode").click()
+        plain = driver.find_element(By.ID, "plain").get_property("textContent")
+        said = driver.find_element(By.ID, "decode-message").text
+        failures.check(plain == strong_mood, "the page opens velotan-cli's strong post: %r" % plain)
+        failures.check("第 3 行" in said, "the page names the key's line: %r" % said)
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-strong-decoded.png"))
+        set_value(driver, "strongkey", stranger)
+        driver.find_element(By.ID, "decode").click()
+        failures.check(driver.find_element(By.ID, "plain").get_property("textContent") == ""
+                       and driver.find_element(By.ID, "decode-message").text != "",
+                       "a strong post that no key opens shows nothing: %r"
+                       % driver.find_element(By.ID, "decode-message").text)
+
+        set_value(driver, "strongkey", friend + "\n" + stranger)
+        set_value(driver, "mood", strong_mood)
+        driver.find_element(By.ID, "strong").click()
+        driver.find_element(By.ID, "encrypt").click()
+        sealed = value(driver, "share")
+        failures.check(not driver.execute_script("return document.getElementById('ask').open"),
+                       "strong encryption asks nothing about characters")
+        failures.check(sealed.startswith("心情：QL2:") and "解密钥匙" not in sealed,
+                       "the page writes a strong post: %r" % sealed[:40])
+        opened = cli.strong_decrypt(sealed, friend_file)
+        failures.check(opened == strong_mood,
+                       "velotan-cli opens the page's strong post: %r" % opened)
+        driver.find_element(By.ID, "encrypt").click()
+        failures.check(value(driver, "share") not in ("", sealed)
+                       and cli.strong_decrypt(value(driver, "share"), friend_file) == strong_mood,
+                       "a second strong post of the same mood differs (a fresh random nonce)")
+        driver.save_screenshot(os.path.join(args.screenshots, "web-360x740-strong-encrypted.png"))
+        driver.find_element(By.ID, "strong").click()
+
         decode_ms = decode_time(driver, cli)
         print("decoding 4,096 characters took %.1f ms" % decode_ms)
+
+        # 100 keys, the right one last: the page's figure for strong posts.
+        others = [strong_key_text(os.urandom(32)) for _ in range(99)]
+        long_mood = ("今天下了一场小雨，青石板路湿漉漉的。明天见😀\r\n" * 1500)[:32766]
+        strong_posts = {20: (cli.strong_post(long_mood[:20], friend_file), long_mood[:20]),
+                        32766: (cli.strong_post(long_mood, friend_file), long_mood)}
+        for length, (sample, expected) in strong_posts.items():
+            last = strong_decode_time(driver, sample, others + [friend], expected)
+            none = strong_decode_time(driver, sample, others + [stranger], None)
+            print("decoding a strong post of %d characters with 100 keys took %.1f ms with the "
+                  "right one last, %.1f ms with none right (limit %d)"
+                  % (length, last, none, STRONG_DECODE_LIMIT_MS))
 
         # The desktop layout, filled in.
         load(driver, url, 1280, 800)
@@ -313,13 +501,20 @@ def main():
 
         if args.measure:
             readies, decodes = [], []
+            strong = {length: [] for length in strong_posts}
             for _ in range(args.measure):
                 readies.append(load(driver, url, 1280, 800))
                 decodes.append(decode_time(driver, cli))
+                for length, (sample, expected) in strong_posts.items():
+                    strong[length].append(
+                        strong_decode_time(driver, sample, others + [friend], expected))
             print("over %d loads: ready median %.1f ms (max %.1f), decoding 4,096 characters "
                   "median %.1f ms (max %.1f), page %d bytes" % (
                       args.measure, statistics.median(readies), max(readies),
                       statistics.median(decodes), max(decodes), size))
+            for length, times in strong.items():
+                print("strong post of %d characters, 100 keys, the right one last: median "
+                      "%.1f ms (max %.1f)" % (length, statistics.median(times), max(times)))
     finally:
         if driver:
             driver.quit()

@@ -1,6 +1,9 @@
 // Interop between velotan-cli and the web page's module (the node build of
 // the same sources): random texts encrypted by one come back exactly from
-// the other, in both directions.
+// the other, in both directions; COUNT with the compatible cipher and 200
+// strong posts. Strong posts also make round trips in the module alone, from
+// 1 to 32,766 characters, and the module reads the test vectors of
+// docs/strong-posts.md.
 //
 //   node interop.js MODULE.js VELOTAN-CLI SYMBOLHANDLE.INI [COUNT [SEED]]
 //
@@ -31,6 +34,8 @@ if (!fs.existsSync(modulePath)) {
   process.exit(77);
 }
 const count = Number(countArg || 500);
+const strongCount = 200;
+const vectorsPath = path.join(__dirname, '..', '..', 'docs', 'strong-posts.md');
 let seed = Number(seedArg || 20240617) >>> 0;
 
 // A small seeded generator, so a failing text can be made again.
@@ -67,20 +72,25 @@ const marks = [
 function asciiChar() {
   return String.fromCharCode(0x20 + below(0x7f - 0x20));
 }
-function randomText() {
-  const length = below(4) === 0 ? below(8) : below(300);
+// A random text of `kinds`, each [weight out of 20, make one piece].
+function randomText(kinds, shortest) {
+  const length = shortest + (below(4) === 0 ? below(8) : below(300));
   let text = '';
   while (text.length < length) {
-    const kind = below(20);
-    if (kind < 6) text += asciiChar();
-    else if (kind < 14) text += pick(hanzi);
-    else if (kind < 17) text += pick(marks);
-    else if (kind < 18) text += '\r\n';
-    else if (kind < 19) text += '\n';
-    else text += ' ';
+    let kind = below(20);
+    const found = kinds.find(([weight]) => (kind -= weight) < 0);
+    text += found[1]();
   }
   return text;
 }
+const cipherKinds = [
+  [6, asciiChar],
+  [8, () => pick(hanzi)],
+  [3, () => pick(marks)],
+  [1, () => '\r\n'],
+  [1, () => '\n'],
+  [1, () => ' '],
+];
 // Mostly keys as the program makes them (1 to 39), some from the whole
 // 16-bit range; the first key is never 0.
 function randomKeys() {
@@ -99,15 +109,153 @@ const env = Object.assign({}, process.env, {
   XDG_STATE_HOME: path.join(folder, 'state'),
 });
 function runCli(command, keys, input) {
-  const run = childProcess.spawnSync(
-    cli,
-    [command, '--keys', keys.join(','), '--program-folder', folder],
-    { input: Buffer.from(input, 'utf8'), env: env, maxBuffer: 64 * 1024 * 1024 }
-  );
+  return runCliWith([command, '--keys', keys.join(',')], input);
+}
+function runCliWith(args, input) {
+  const run = childProcess.spawnSync(cli, args.concat(['--program-folder', folder]), {
+    input: Buffer.from(input, 'utf8'),
+    env: env,
+    maxBuffer: 64 * 1024 * 1024,
+  });
   if (run.status !== 0) {
-    throw new Error('velotan-cli ' + command + ' failed: ' + run.stderr.toString('utf8'));
+    throw new Error('velotan-cli ' + args.join(' ') + ' failed: ' + run.stderr.toString('utf8'));
   }
   return run.stdout.toString('utf8');
+}
+
+// Moods for strong posts: any character travels, emoji, Hangul and € too.
+const beyondCp936 = ['😀', '🎉', '👍🏽', '€', '한', '국', 'é', 'ß', '∑', '\u00a0', '\u3000'];
+const strongKinds = [
+  [5, asciiChar],
+  [7, () => pick(hanzi)],
+  [2, () => pick(marks)],
+  [3, () => pick(beyondCp936)],
+  [1, () => '\r\n'],
+  [2, () => ' '],
+];
+
+// Round trips in the module: the lengths around the 32-byte padding and the
+// longest moods, of Chinese, ASCII, CR LF and emoji.
+function strongRoundTrips(core, key) {
+  const kinds = {
+    Chinese: (n) => Array.from({ length: n }, (_, i) => hanzi[i % hanzi.length]).join(''),
+    ASCII: (n) =>
+      Array.from({ length: n }, (_, i) => String.fromCharCode(0x20 + (i % 95))).join(''),
+    'CR LF': (n) => ('第一行\r\n' + 'second line\r\n'.repeat(n)).slice(0, n),
+    emoji: (n) => '😀'.repeat(n >> 1) + (n % 2 ? '!' : ''),
+  };
+  const lengths = [1, 2, 10, 11, 31, 32, 33, 100, 1000, 10000, 32765, 32766];
+  let failed = 0;
+  for (const [kind, make] of Object.entries(kinds)) {
+    for (const length of lengths) {
+      const mood = make(length);
+      const sealed = core.strongSeal(mood, key);
+      const opened = sealed.post ? core.strongOpen(sealed.post, key) : sealed;
+      if (opened.mood !== mood || opened.line !== 1) {
+        if (failed++ < 5) {
+          console.log('strong round trip of ' + length + ' units of ' + kind + ': ' +
+                      show(opened.message || opened.mood || ''));
+        }
+      }
+    }
+  }
+  // One unit past the longest Chinese mood is refused, with a message.
+  const tooLong = core.strongSeal(kinds.Chinese(32767), key);
+  if (tooLong.post !== undefined || !/文本过长/.test(tooLong.message)) {
+    console.log('a strong mood of 32,767 Chinese characters was not refused');
+    ++failed;
+  }
+  console.log('strong round trips in the module: ' +
+              (failed ? failed + ' failed' : 'all came back'));
+  return failed === 0;
+}
+
+// The key box: blank lines are skipped but counted, a line that holds no key
+// is named, the characters list for the question stops at ten.
+function keyBoxAndQuestions(core, key) {
+  const other = core.newStrongKey();
+  const post = core.strongSeal('好', key).post;
+  const cases = [
+    ['the key on line 3', core.strongOpen(post, other + '\r\n\r\n' + key).line === 3],
+    ['no key opens it', /打不开/.test(core.strongOpen(post, other).message)],
+    ['a wrong line is named', /^强密钥第 2 行：/.test(core.strongOpen(post, key + '\nQLK1:abc').message)],
+    ['an empty key box', /请在强密钥框里输入密钥/.test(core.strongOpen(post, ' \n ').message)],
+    ['sealing with a blank first line',
+      /^强密钥第 1 行：/.test(core.strongSeal('好', '\n' + key).message)],
+    ['two new keys differ',
+      other !== core.newStrongKey() && /^QLK1:[A-Za-z0-9_-]{48}$/.test(other)],
+    ['a legacy post is not a strong post', !core.isStrongPost('心情：abc解密钥匙：def')],
+    ['a strong post is one', core.isStrongPost('他说 心情:QL2: ' + post.slice(9))],
+    ['carried characters are not listed', core.unsupported('今天“很好”！abc\r\n') === ''],
+    ['the list of characters', core.unsupported('好😀€한😀') === '😀 € 한'],
+    ['at most ten, then 等', core.unsupported('가각갂갃간갅갆갇갈갉갊갋') === '가 각 갂 갃 간 갅 갆 갇 갈 갉 等'],
+  ];
+  const failed = cases.filter((c) => !c[1]).map((c) => c[0]);
+  failed.forEach((name) => console.log('FAILED: ' + name));
+  return failed.length === 0;
+}
+
+// The test vectors of docs/strong-posts.md: each opens with its key to its
+// mood.
+function strongVectors(core) {
+  const vectors = readVectors();
+  let opened = 0;
+  for (const v of vectors) {
+    const result = core.strongOpen(v.post, v.key);
+    if (result.mood === v.mood) ++opened;
+    else console.log('test vector ' + v.name + ': ' + show(result.message || result.mood || ''));
+  }
+  console.log('test vectors of docs/strong-posts.md opened: ' + opened + ' of ' + vectors.length);
+  return vectors.length > 0 && opened === vectors.length;
+}
+
+// The vectors in docs/strong-posts.md: under "## Test vectors", the key text
+// in the first code block, then a table of moods (in C notation) and posts.
+function readVectors() {
+  if (!fs.existsSync(vectorsPath)) return [];
+  const doc = fs.readFileSync(vectorsPath, 'utf8');
+  const section = doc.split(/^## Test vectors$/m)[1];
+  if (!section) return [];
+  const body = section.split(/^## /m)[0];
+  const key = (body.match(/^```\n(QLK1:\S+)\n```$/m) || [])[1];
+  const vectors = [];
+  for (const row of body.matchAll(/^\| `("(?:[^"\\]|\\.)*")`[^|]*\| `(心情：QL2:[^`]+)` \|$/gm)) {
+    vectors.push({ name: row[1], key: key, mood: JSON.parse(row[1]), post: row[2] });
+  }
+  return key ? vectors : [];
+}
+
+// velotan-cli seals, the module opens; the module seals, velotan-cli opens.
+function strongInterop(core) {
+  const key = core.newStrongKey();
+  const keyFile = path.join(folder, 'strong.key');
+  fs.writeFileSync(keyFile, key + '\n');
+  let cliToModule = 0;
+  let moduleToCli = 0;
+  let failures = 0;
+  for (let i = 0; i < strongCount; ++i) {
+    const mood = randomText(strongKinds, 1);
+    const post = runCliWith(['encrypt', '--strong', '--key-file', keyFile], mood)
+      .replace(/\n$/, '');
+    const opened = core.strongOpen(post, key);
+    if (opened.mood === mood) ++cliToModule;
+    else if (failures++ < 5) {
+      console.log('strong cli -> module #' + i + ': ' + show(mood) + ' came back as ' +
+                  show(opened.message || opened.mood || ''));
+    }
+    const sealed = core.strongSeal(mood, key);
+    const back = sealed.post
+      ? runCliWith(['decrypt', '--key-file', keyFile], sealed.post + '\n')
+      : '';
+    if (back === mood) ++moduleToCli;
+    else if (failures++ < 5) {
+      console.log('strong module -> cli #' + i + ': ' + show(mood) + ' came back as ' +
+                  show(back));
+    }
+  }
+  console.log('velotan-cli seals, module opens: ' + cliToModule + ' of ' + strongCount);
+  console.log('module seals, velotan-cli opens: ' + moduleToCli + ' of ' + strongCount);
+  return cliToModule === strongCount && moduleToCli === strongCount;
 }
 
 function show(text) {
@@ -120,7 +268,7 @@ require(path.resolve(modulePath))().then((module) => {
   let cliToModule = 0;
   let moduleToCli = 0;
   for (let i = 0; i < count; ++i) {
-    const text = randomText();
+    const text = randomText(cipherKinds, 0);
     const keys = randomKeys();
 
     // velotan-cli encrypts, the module decrypts.
@@ -141,10 +289,23 @@ require(path.resolve(modulePath))().then((module) => {
       console.log('module -> cli #' + i + ' keys ' + keys + ': ' + show(text) + ' came back as ' + show(back || ''));
     }
   }
-  fs.rmSync(folder, { recursive: true, force: true });
   console.log('velotan-cli encrypts, module decrypts: ' + cliToModule + ' of ' + count);
   console.log('module encrypts, velotan-cli decrypts: ' + moduleToCli + ' of ' + count);
-  process.exit(cliToModule === count && moduleToCli === count ? 0 : 1);
+  const key = core.newStrongKey();
+  let strong = [false];
+  try {
+    strong = [
+      strongRoundTrips(core, key),
+      keyBoxAndQuestions(core, key),
+      strongVectors(core),
+      strongInterop(core),
+    ];
+  } catch (error) {
+    // The module's loader turns an uncaught error into a dump of itself.
+    console.log(String(error.stack || error).slice(0, 2000));
+  }
+  fs.rmSync(folder, { recursive: true, force: true });
+  process.exit(cliToModule === count && moduleToCli === count && strong.every(Boolean) ? 0 : 1);
 }, (error) => {
   console.log('the module did not start: ' + error);
   process.exit(1);

@@ -1,5 +1,9 @@
 #include "KeyStoreFiles.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <vector>
@@ -89,12 +93,13 @@ std::u16string NowStamp() {
 bool CopyKeyStore(const fs::path& from, const fs::path& to, std::string* error) {
     // Only mxsw and encrypt are made, as the key store makes them: a root
     // that is not there is an absent stick, not a folder to create.
+    // They are the user's alone, as the key store makes them.
     for (const fs::path& p : {to.parent_path(), to}) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(p, ec)))
             continue;
-        if (!fs::create_directory(p, ec) && ec)
-            return Fail(error, "cannot create " + p.string() + ": " + ec.message());
+        if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST)
+            return Fail(error, "cannot create " + p.string() + ": " + std::strerror(errno));
     }
     // Every key file of the store goes along: the key pair, the replaced
     // pairs, and the strong keys of strong/StrongKeyRing.h (own and friends').

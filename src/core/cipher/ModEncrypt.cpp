@@ -1,5 +1,10 @@
 #include "ModEncrypt.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "Cipher.h"
 #include "KeyFile.h"
 #include "KeyStoreFiles.h"
@@ -7,6 +12,7 @@
 #include "SettingsInput.h"
 #include "SymbolSubstitution.h"
 #include "platform/AnsiTextFile.h"
+#include "platform/FolderTrust.h"
 #include "platform/PathText.h"
 
 namespace velotan::cipher {
@@ -70,7 +76,27 @@ std::optional<fs::path> ModEncrypt::KeyStoreFolder() const {
     auto root = drives_.RootFolder(KeyStoreRoot);
     if (!root)
         return std::nullopt;
+    if (root->is_relative())
+        root = (DataFolder() / *root).lexically_normal();
     return *root / "mxsw" / "encrypt";
+}
+
+bool ModEncrypt::TrustFolder(const fs::path& folder) {
+    std::u16string why;
+    switch (platform::CheckFolderTrust(folder)) {
+        case platform::FolderTrust::Trusted:
+        case platform::FolderTrust::NotChecked:
+            return true;
+        case platform::FolderTrust::OthersOwnIt:
+            why = u"该文件夹属于其他用户。";
+            break;
+        case platform::FolderTrust::OthersCanWrite:
+            why = u"其他用户可以写入该文件夹。";
+            break;
+    }
+    Tell(u"密钥存放目录不安全，没有使用：\r\n" + PathText(folder) + u"\r\n" + why +
+         u"\r\n请把密钥存放在只有您自己能写入的文件夹中。");
+    return false;
 }
 
 std::optional<fs::path> ModEncrypt::EnsureFolders() {
@@ -81,15 +107,23 @@ std::optional<fs::path> ModEncrypt::EnsureFolders() {
     }
     // Only mxsw and encrypt are made; the root itself must already be there,
     // so that the mount point of an absent stick never turns into a local
-    // folder that silently receives the keys.
-    for (const fs::path& p : {folder->parent_path(), *folder}) {
+    // folder that silently receives the keys. Nothing is made in a root
+    // that others may write.
+    const fs::path mxsw = folder->parent_path();
+    if (!TrustFolder(mxsw.parent_path()))
+        return std::nullopt;
+    for (const fs::path& p : {mxsw, *folder}) {
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(p, ec)))
-            continue;
-        if (!fs::create_directory(p, ec) && ec) {
-            Tell(u"无法创建密钥存放目录：\r\n" + PathText(p) + u"\r\n" + ReasonText(ec.message()));
-            return std::nullopt;
+        if (!fs::exists(fs::symlink_status(p, ec))) {
+            // For the user's eyes only, like the key file.
+            if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST) {
+                Tell(u"无法创建密钥存放目录：\r\n" + PathText(p) + u"\r\n" +
+                     ReasonText(std::strerror(errno)));
+                return std::nullopt;
+            }
         }
+        if (!TrustFolder(p))
+            return std::nullopt;
     }
     return folder;
 }
@@ -156,15 +190,22 @@ bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
     LocateRoot(USBNAME);
     if (!KeyStoreRoot.empty())
         return false;
-    if (messenger_.MsgBox(std::u16string(kOfferDataFolderQuestion),
+    const bool programFolder = KeepsFilesInProgramFolder();
+    const std::u16string folderText = PathText(DataFolder());
+    const std::u16string_view question =
+        programFolder ? kOfferProgramFolderQuestion : kOfferDataFolderQuestion;
+    if (messenger_.MsgBox(std::u16string(question) + u"\r\n" + folderText,
                           MsgStyle::kYesNo | MsgStyle::kQuestion,
                           u"提示") != platform::MsgResult::Yes)
         return false;
-    const std::u16string root = PathText(DataFolder());
+    // A portable folder names itself relatively, so that its keys go with
+    // it when it is moved or copied; a copy never reaches back into the
+    // first folder's key file.
+    const std::u16string root = programFolder ? std::u16string(kOwnFolderRoot) : folderText;
     // The next start must read back the very folder: settings.ini keeps 127
     // bytes of code page 936.
     std::string error;
-    switch (windows::CheckKeyStoreRoot(root, drives_)) {
+    switch (programFolder ? windows::RootCheck::Ok : windows::CheckKeyStoreRoot(root, drives_)) {
         case windows::RootCheck::Ok:
             break;
         case windows::RootCheck::TooLong:
@@ -181,7 +222,7 @@ bool ModEncrypt::OfferDataFolderKeyStore(std::u16string& USBNAME) {
     if (error.empty() && !WriteKeyChar(DataFolder(), root, &error) && error.empty())
         error = "settings.ini was not written";
     if (!error.empty()) {
-        Tell(u"无法把密钥存放在用户数据目录中：\r\n" + root + u"\r\n" + ReasonText(error));
+        Tell(u"无法把密钥存放在用户数据目录中：\r\n" + folderText + u"\r\n" + ReasonText(error));
         return false;
     }
     USBNAME = root;

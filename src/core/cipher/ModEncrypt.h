@@ -18,9 +18,20 @@ namespace velotan::cipher {
 
 inline constexpr std::u16string_view kPathFailedMessage =
     u"路径设置失败，请到安装目录下，重新设置settings.ini文件中的KeyChar项";
-// Asked at the first start when there is no key store at all.
+// Asked at the first start when there is no key store at all; the folder
+// that would hold the keys follows on a line of its own.
 inline constexpr std::u16string_view kOfferDataFolderQuestion =
     u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？";
+// The same when the program keeps its files in its own folder (a portable
+// folder).
+inline constexpr std::u16string_view kOfferProgramFolderQuestion =
+    u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在程序所在的文件夹中？";
+
+// KeyChar for the folder that holds settings.ini itself. A portable folder
+// keeps its keys by this name, so they go with the folder when it is moved
+// or copied; the program this one comes from read it the same way, from its
+// own working folder.
+inline constexpr std::u16string_view kOwnFolderRoot = u".\\";
 
 // The marker file that the installer leaves in the data folder for the first
 // start.
@@ -81,8 +92,9 @@ class ModEncrypt {
 
     // At the first start, when no key store can be found (no root in
     // USBNAME, no removable drive): asks whether the keys may live in the
-    // data folder. Yes writes that folder as KeyChar into settings.ini and
-    // puts it into USBNAME. True when USBNAME now names it.
+    // data folder, naming it. Yes writes that folder as KeyChar into
+    // settings.ini (kOwnFolderRoot when it is the program folder) and puts
+    // it into USBNAME. True when USBNAME now names it.
     bool OfferDataFolderKeyStore(std::u16string& USBNAME);
 
     // The first-run keys: a key file already in the store (the same stick
@@ -127,7 +139,8 @@ class ModEncrypt {
     void RestoreSymbols();
 
     // The key-store folder for the current root; nullopt when there is none
-    // or its drive is not mounted.
+    // or its drive is not mounted. A relative root lies in the data folder,
+    // whatever folder the program was started from.
     std::optional<std::filesystem::path> KeyStoreFolder() const;
 
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
@@ -137,6 +150,10 @@ class ModEncrypt {
         return dataFolder_.empty() ? programFolder_ : dataFolder_;
     }
     void SetDataFolder(std::filesystem::path folder) { dataFolder_ = std::move(folder); }
+    // The program keeps its files in its own folder: a portable folder.
+    bool KeepsFilesInProgramFolder() const {
+        return dataFolder_.empty() || dataFolder_ == programFolder_;
+    }
     std::filesystem::path SymbolFile() const;
 
     // Tests make the random draws predictable.
@@ -147,12 +164,15 @@ class ModEncrypt {
     void ScanDrives();
     void LocateRoot(const std::u16string& USBNAME);
     // Creates the store's folders where nothing stands yet. nullopt (and the
-    // user told) when the store cannot be reached or made.
+    // user told) when the store cannot be reached or made, or when a folder
+    // of it is someone else's or others can write it.
     std::optional<std::filesystem::path> EnsureFolders();
     // Writes the key file and, once it is written, takes the keys into use.
     // With no root the keys serve this run only.
     bool StoreKeys(const std::u16string& line, int16_t first, int16_t second);
     void Tell(const std::u16string& text);
+    // False, and the user told why, when `folder` may not hold the keys.
+    bool TrustFolder(const std::filesystem::path& folder);
 
     std::filesystem::path programFolder_;
     std::filesystem::path dataFolder_;

@@ -174,8 +174,19 @@ bool IsUsersOwnFolder(const fs::path& programFolder) {
 DataFolderChoice ChooseDataFolder(const fs::path& programFolder, const FolderProbe& ownFolder,
                                   const fs::path& userFolder) {
     const bool shared = Occupied(programFolder / kSharedInstallMarker);
-    if ((!shared && ownFolder(programFolder)) || userFolder.empty())
+    if (!shared && ownFolder(programFolder)) {
+        // Shipped readable by all, as every installed file is.
+        NarrowTo(programFolder / DatabasePath(), kPrivateFileMode);
         return {programFolder, false, {}};
+    }
+    if (userFolder.empty()) {
+        // The shared folder itself would receive this user's password and
+        // the used-up first-run marker that every later user copies.
+        return {{},
+                false,
+                "no data folder of your own: neither HOME nor XDG_DATA_HOME is set, and " +
+                    programFolder.string() + " is shared by every user"};
+    }
     DataFolderChoice choice{userFolder, true, {}};
 
     // The marker guards the first-run marker only: a database, settings.ini

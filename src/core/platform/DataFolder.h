@@ -1,7 +1,7 @@
 #pragma once
 // Where the program keeps the files it writes. A program folder that is the
 // user's own (a copied, portable folder) keeps them itself; a folder installed
-// for every user, such as /opt/velotan, does not, so each user gets a folder
+// for every user, such as /usr/lib/velotan, does not, so each user gets a folder
 // of their own under $XDG_DATA_HOME, seeded from the shipped files.
 
 #include <filesystem>
@@ -37,9 +37,11 @@ std::filesystem::path DatabasePath();
 bool IsProgramFolder(const std::filesystem::path& folder);
 
 struct DataFolderChoice {
-    std::filesystem::path folder;  // where the program's own files live
-    bool perUser = false;          // folder is the per-user one
-    std::string error;             // seeding failed: why (the folder is still used)
+    // Where the program's own files live; empty when there is no folder for
+    // them (error says why), and then the program must not start.
+    std::filesystem::path folder;
+    bool perUser = false;  // folder is the per-user one
+    std::string error;     // seeding failed: why (the folder is still used)
 };
 
 using FolderProbe = std::function<bool(const std::filesystem::path&)>;
@@ -57,7 +59,8 @@ bool IsUsersOwnFolder(const std::filesystem::path& programFolder);
 inline constexpr const char* kSharedInstallMarker = "shared-install";
 
 // The program folder when `ownFolder` says so and it carries no
-// kSharedInstallMarker; otherwise `userFolder` (made 0700), seeded from the
+// kSharedInstallMarker (its database narrowed to 0600); otherwise
+// `userFolder` (made 0700), or no folder when that is empty, seeded from the
 // program folder. A shipped file is copied only when the per-user folder does
 // not have it, and never changed in place; a per-user database that has gone
 // is copied again. The first-run marker is copied once only: a marker file

@@ -64,6 +64,34 @@ std::string StringValue(const std::string& text) {
     return out;
 }
 
+// ExecArgument and StringValue undone; nullopt for a value they never make.
+std::optional<std::string> ExecPath(const std::string& value) {
+    std::string unescaped;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size() && value[i + 1] == '\\')
+            ++i;
+        unescaped += value[i];
+    }
+    if (unescaped.size() < 2 || unescaped.front() != '"' || unescaped.back() != '"')
+        return std::nullopt;
+    std::string path;
+    for (size_t i = 1; i + 1 < unescaped.size(); ++i) {
+        char c = unescaped[i];
+        if (c == '\\') {
+            c = unescaped[++i];
+            if (i + 1 >= unescaped.size() || (c != '"' && c != '`' && c != '$' && c != '\\'))
+                return std::nullopt;
+        } else if (c == '%') {
+            if (unescaped[++i] != '%' || i + 1 >= unescaped.size())
+                return std::nullopt;
+        } else if (c == '"') {
+            return std::nullopt;  // a second argument
+        }
+        path += c;
+    }
+    return path;
+}
+
 }  // namespace
 
 const std::vector<int>& IconSizes() {
@@ -131,6 +159,44 @@ bool InstallDesktopEntry(const fs::path& programFolder, const fs::path& dataHome
         return false;
     }
     return true;
+}
+
+std::optional<fs::path> DesktopEntryProgram(const std::string& entry) {
+    const std::string key = "\nExec=";
+    const size_t at = entry.find(key);
+    if (at == std::string::npos)
+        return std::nullopt;
+    const size_t begin = at + key.size();
+    const size_t end = entry.find('\n', begin);
+    std::string value = entry.substr(begin, end == std::string::npos ? end : end - begin);
+    if (!value.empty() && value.back() == '\r')
+        value.pop_back();
+    auto path = ExecPath(value);
+    if (!path || path->empty() || path->front() != '/')
+        return std::nullopt;
+    return fs::path(*path);
+}
+
+bool MoveOnDesktopEntry(const fs::path& programFolder, const fs::path& dataHome,
+                        std::string* error) {
+    if (dataHome.empty())
+        return false;
+    std::string reason;
+    const fs::path entry = EntryFile(dataHome);
+    if (!IsOrdinaryFile(entry))
+        return false;
+    auto text = ReadFileBytes(entry, &reason);
+    if (!text)
+        return false;
+    const auto program = DesktopEntryProgram(*text);
+    // Only the name that InstallDesktopEntry writes: an entry that starts
+    // some other program is not ours to change.
+    if (!program || program->filename() != "velotan")
+        return false;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(*program, ec)) || *program == programFolder / "velotan")
+        return false;
+    return InstallDesktopEntry(programFolder, dataHome, error);
 }
 
 bool RemoveDesktopEntry(const fs::path& dataHome, std::string* error) {

@@ -52,7 +52,7 @@ struct Form1State {
 
 // The windows that the main window opens; src/gui/windows registers them
 // through SetWindowOpener.
-enum class AppWindow { Settings, Decode, Share, Update, About };
+enum class AppWindow { Settings, Decode, Share, Update, About, StrongKeys };
 
 class App : public QObject {
     Q_OBJECT

@@ -124,8 +124,14 @@ Form2::Form2(app::App& app, std::shared_ptr<platform::ControlHost> host)
         AddButton(u"更改随机密钥", "cmdLoadChar", this, TwipsRect(1440, 1080, 1215, 360));
     cmdLoadChar->raise();
     auto* cmdBack = AddButton(u"返回主界面", "cmdBack", this, TwipsRect(6000, 3840, 1110, 360));
-    // Tab follows the row of key buttons from left to right.
+    // The strong keys live in a window of their own; its way in sits in the
+    // free corner of the bottom row.
+    auto* cmdStrongKeys =
+        AddButton(u"好友与强密钥", "cmdStrongKeys", this, TwipsRect(120, 3840, 1695, 360));
+    // Tab follows the row of key buttons from left to right, and the bottom
+    // row too.
     setTabOrder(cmdBuildChar, cmdLoadChar);
+    setTabOrder(cmdStrongKeys, cmdBack);
 
     connect(cmdBuildChar, &QPushButton::clicked, this, &Form2::cmdBuildChar_Click);
     connect(cmdLoadChar, &QPushButton::clicked, this, &Form2::cmdLoadChar_Click);
@@ -134,6 +140,7 @@ Form2::Form2(app::App& app, std::shared_ptr<platform::ControlHost> host)
     connect(cmdSetFontColor, &QPushButton::clicked, this, &Form2::cmdSetFontColor_Click);
     connect(cmdChange, &QPushButton::clicked, this, &Form2::cmdChange_Click);
     connect(cmdBack, &QPushButton::clicked, this, &Form2::cmdBack_Click);
+    connect(cmdStrongKeys, &QPushButton::clicked, this, &Form2::cmdStrongKeys_Click);
     SetEscapeButton(cmdBack);
 }
 
@@ -417,6 +424,10 @@ void Form2::Command1_Click() {
     }
     app_.Dlg().Show(Q(keysCopied_ ? kRelocatedWithKeysMessage : kRelocatedMessage),
                     MsgStyle::kInformation, QStringLiteral("提示"));
+}
+
+void Form2::cmdStrongKeys_Click() {
+    app_.OpenWindow(app::AppWindow::StrongKeys);
 }
 
 void Form2::cmdBack_Click() {

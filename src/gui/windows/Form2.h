@@ -79,6 +79,8 @@ class Form2 : public app::WindowFrame {
     void cmdChange_Click();
     void Command1_Click();
     void cmdBack_Click();
+    // 好友与强密钥: the strong keys, in a window of their own.
+    void cmdStrongKeys_Click();
 
     // FirstKey "." SecondKey, as the panel shows it.
     QString KeyCaption() const;

@@ -1,7 +1,9 @@
 #include "Form3.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <vector>
 
 #include "app/App.h"
 #include "app/QtText.h"
@@ -11,6 +13,8 @@
 #include "cipher/KeyNumber.h"
 #include "cipher/ModEncrypt.h"
 #include "cipher/SharePost.h"
+#include "strong/StrongPost.h"
+#include "windows/HeldStrongKeys.h"
 
 namespace velotan::windows {
 namespace {
@@ -71,6 +75,15 @@ Form3::Form3(app::App& app) : WindowFrame(app, "Form3") {
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
     cmdBack->setGeometry(TwipsRect(7440, 5160, 990, 360));
 
+    lblStrongHint =
+        new QLabel(QStringLiteral("这是强加密的心情：不需要随机码表和密钥，直接点“解 码”。"), this);
+    lblStrongHint->setObjectName(QStringLiteral("lblStrongHint"));
+    lblStrongHint->setTextFormat(Qt::PlainText);
+    lblStrongHint->setGeometry(TwipsRect(120, 5160, 6240, 360));
+    lblStrongHint->setWordWrap(true);
+    lblStrongHint->hide();
+    connect(txtText1, &QPlainTextEdit::textChanged, this, &Form3::ShowStrongHint);
+
     setTabOrder(txtText1, txtText2);
     setTabOrder(txtText2, txtText3);
     setTabOrder(txtText3, txtText4);
@@ -98,6 +111,8 @@ void Form3::ClearInputs() {
 }
 
 bool Form3::PastePost(const QString& text) {
+    if (PasteStrongPost(text))
+        return true;
     const auto parts = cipher::SplitPost(text.toStdU16String());
     if (!parts)
         return false;
@@ -130,6 +145,10 @@ bool Form3::KeysFitOrAccepted(int16_t first, int16_t second) {
 }
 
 void Form3::cmdEncoding_Click() {
+    if (HoldsStrongPost()) {
+        DecodeStrongPost();
+        return;
+    }
     struct Required {
         bool empty;
         const char16_t* message;
@@ -171,6 +190,68 @@ void Form3::cmdEncoding_Click() {
     engine.LoadKeys(app_.MainState().USBNAME);
     engine.ResultText.clear();
     Tell(kDecodedMessage, MsgStyle::kInformation, u"完成");
+    close();
+}
+
+bool Form3::HoldsStrongPost() const {
+    return strong::HoldsStrongPost(ToUtf8(txtText1->Text()));
+}
+
+void Form3::ShowStrongHint() {
+    lblStrongHint->setVisible(HoldsStrongPost());
+}
+
+bool Form3::PasteStrongPost(const QString& text) {
+    if (!strong::HoldsStrongPost(ToUtf8(text)))
+        return false;
+    txtText1->SetText(text);
+    txtText2->SetText(QString());
+    cmdEncoding->setFocus();
+    return true;
+}
+
+void Form3::DecodeStrongPost() {
+    const HeldStrongKeys held = LoadHeldStrongKeys(app_);
+    const std::vector<strong::Candidate> candidates = strong::Candidates(held.ring);
+    std::vector<strong::StrongKey> keys;
+    keys.reserve(candidates.size());
+    for (const strong::Candidate& c : candidates)
+        keys.push_back(c.key);
+    const strong::OpenResult opened = strong::OpenPost(ToUtf8(txtText1->Text()), keys);
+    if (opened.status != strong::OpenStatus::Opened) {
+        QString text;
+        if (opened.status == strong::OpenStatus::NoKeyOpens) {
+            text = keys.empty()
+                       ? QStringLiteral(
+                             "您还没有任何强密钥，也没有好友的钥匙，打不开这段强加密的心情。"
+                             "\r\n请在“多项设置”→“好友与强密钥”里添加好友的钥匙。")
+                       : QStringLiteral(
+                             "您持有的钥匙（自己的和每位好友的）都打不开这段强加密的心情。"
+                             "\r\n它也可能在路上被改动过。");
+        } else {
+            text = FromUtf8(strong::OpenStatusMessage(opened.status));
+        }
+        // A key store that could not be read may hold the one key needed.
+        if (!held.problem.isEmpty())
+            text += QStringLiteral("\r\n") + held.problem;
+        text += QStringLiteral("\r\n编辑框里的内容没有改变。");
+        app_.Dlg().Show(text, MsgStyle::kExclamation, QStringLiteral("提示"));
+        return;
+    }
+    // Unsaved text in the editor goes only when the user lets it.
+    if (!app_.ConfirmReplaceEditorText())
+        return;
+    app_.SetEditorText(FromUtf8(opened.mood).toStdU16String());
+    const std::string& holder = candidates[opened.keyIndex].holder;
+    const bool own = holder.empty();
+    const QString name = FromUtf8(own ? std::string(strong::kSelfName) : holder);
+    const QString who =
+        own ? QStringLiteral("您自己，或您的任何一位好友")
+            : name + QStringLiteral("，或") + name + QStringLiteral("的任何一位好友");
+    app_.Dlg().Show(Q(kDecodedMessage) + QStringLiteral("\r\n用「") + name +
+                        QStringLiteral("」的钥匙加密。\r\n持有这把钥匙的人都可能写了它：") + who +
+                        QStringLiteral("。"),
+                    MsgStyle::kInformation, QStringLiteral("完成"));
     close();
 }
 

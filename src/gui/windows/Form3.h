@@ -7,6 +7,7 @@
 
 #include "app/WindowFrame.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -37,6 +38,8 @@ class Form3 : public app::WindowFrame {
     QPushButton* cmdEncoding = nullptr;
     QPushButton* cmdBack = nullptr;
     std::array<app::SkinLabel*, 4> Ski{};
+    // Says that a strong post needs neither code table nor keys.
+    QLabel* lblStrongHint = nullptr;
 
     void Form_Load();
     void cmdEncoding_Click();
@@ -54,6 +57,16 @@ class Form3 : public app::WindowFrame {
     // True when the keys made the code table, or the user wants the
     // decryption all the same; otherwise nothing changes.
     bool KeysFitOrAccepted(int16_t first, int16_t second);
+
+    // 强加密 posts ("心情：QL2:…"), read with every key the user holds.
+    // A pasted strong post goes whole into the cipher box; false for any
+    // other text.
+    bool PasteStrongPost(const QString& text);
+    bool HoldsStrongPost() const;
+    // Opens the post in the cipher box: the mood into the editor and whose
+    // key it was, or why not, with the editor left alone.
+    void DecodeStrongPost();
+    void ShowStrongHint();
 };
 
 }  // namespace velotan::windows

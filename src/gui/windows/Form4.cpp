@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTextOption>
 
 #include "app/App.h"
@@ -21,6 +23,8 @@
 #include "cipher/SharePost.h"
 #include "encoding/Cp936.h"
 #include "qrcode/PngFile.h"
+#include "strong/StrongPost.h"
+#include "windows/HeldStrongKeys.h"
 #include "windows/QrCodeView.h"
 
 namespace velotan::windows {
@@ -38,8 +42,9 @@ constexpr const char16_t* kPngFilter = u"PNG 图片(*.png)|*.png";
 
 Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setWindowTitle(Q(kForm4Caption));
-    // The designed window, and below it the ways to share anywhere else.
-    setFixedSize(app::TwipsSize(5655, 6420));
+    // The designed window, below it the choice of cipher, and below that the
+    // ways to share anywhere else.
+    setFixedSize(app::TwipsSize(5655, 8640));
 
     auto* SkinLabel1 = new app::SkinLabel(QStringLiteral("这是您即将要分享的心情："),
                                           QStringLiteral("SkinLabel1"), this);
@@ -74,11 +79,40 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     auto* Command4 = AddButton(Frame1, u"QQ空间", "Command4", 4080, 360, 1215);
     auto* Command5 = AddButton(this, u"返 回", "Command5", 4560, 1800, 975);
 
+    networkButtons_ = {Command1, Command2, Command3, Command4};
+
+    // Beside the post every reader knows, one that only friends can read.
+    auto* FraCipher = new QGroupBox(QStringLiteral("加密方式"), this);
+    FraCipher->setObjectName(QStringLiteral("FraCipher"));
+    FraCipher->setGeometry(TwipsRect(120, 2280, 5415, 2160));
+    const auto cipherRow = [FraCipher](const char16_t* caption, const char* name,
+                                       const char16_t* line, const char* lineName, int top) {
+        auto* option = new QRadioButton(Q(caption), FraCipher);
+        option->setObjectName(QString::fromLatin1(name));
+        option->setGeometry(TwipsRect(120, top, 1200, 300));
+        option->setAccessibleDescription(Q(line));
+        auto* label = new QLabel(Q(line), FraCipher);
+        label->setObjectName(QString::fromLatin1(lineName));
+        label->setTextFormat(Qt::PlainText);
+        label->setGeometry(TwipsRect(1380, top, 3915, 540));
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return option;
+    };
+    optCompatible = cipherRow(u"兼容加密", "optCompatible", kCompatibleLine, "lblCompatible", 300);
+    optStrong = cipherRow(u"强加密", "optStrong", kStrongLine, "lblStrong", 900);
+    lblCipherNote = new QLabel(FraCipher);
+    lblCipherNote->setObjectName(QStringLiteral("lblCipherNote"));
+    lblCipherNote->setTextFormat(Qt::PlainText);  // it may name a key file
+    lblCipherNote->setGeometry(TwipsRect(120, 1500, 5175, 560));
+    lblCipherNote->setWordWrap(true);
+    lblCipherNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     // Two of the four networks are gone, and people post in chats and mails
     // as much as on microblogs: the text to copy, and its code for a phone.
     auto* Frame2 = new QGroupBox(QStringLiteral("复制或扫码，分享到任何地方"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(TwipsRect(120, 2280, 5415, 4020));
+    Frame2->setGeometry(TwipsRect(120, 4500, 5415, 4020));
     picQrCode = new QrCodeView(Frame2);
     picQrCode->setObjectName(QStringLiteral("picQrCode"));
     picQrCode->setAccessibleName(QStringLiteral("二维码"));
@@ -108,7 +142,9 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     setTabOrder(Command2, Command3);
     setTabOrder(Command3, Command4);
     setTabOrder(Command4, Command5);
-    setTabOrder(Command5, cmdCopy);
+    setTabOrder(Command5, optCompatible);
+    setTabOrder(optCompatible, optStrong);
+    setTabOrder(optStrong, cmdCopy);
     setTabOrder(cmdCopy, cmdSaveQrCode);
     setTabOrder(cmdSaveQrCode, lblToShare);
 
@@ -120,6 +156,16 @@ Form4::Form4(app::App& app) : WindowFrame(app, "Form4") {
     SetEscapeButton(Command5);
     connect(cmdCopy, &QPushButton::clicked, this, &Form4::cmdCopy_Click);
     connect(cmdSaveQrCode, &QPushButton::clicked, this, &Form4::cmdSaveQrCode_Click);
+    // Toggled, not clicked: a screen reader's Toggle action chooses too. The
+    // load sets the kept choice with the signals blocked, writing nothing.
+    connect(optCompatible, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCipher_Click(cipher::ShareCipher::Compatible);
+    });
+    connect(optStrong, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCipher_Click(cipher::ShareCipher::Strong);
+    });
 }
 
 QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const char* name, int left,
@@ -132,8 +178,39 @@ QPushButton* Form4::AddButton(QWidget* parent, const char16_t* caption, const ch
 
 void Form4::Form_Load() {
     ApplySkin();
-    const cipher::ModEncrypt& engine = app_.Cipher();
+    cipher_ = cipher::ReadShareCipher(app_.DataFolder());
+    {
+        const QSignalBlocker compatible(optCompatible);
+        const QSignalBlocker strong(optStrong);
+        (cipher_ == cipher::ShareCipher::Strong ? optStrong : optCompatible)->setChecked(true);
+    }
+    ComposePost();
+    // Nothing to share at all, in either cipher: the editor is empty too.
+    if (app_.EditorText().empty() && !app_.Cipher().HoldsCipherText())
+        app_.Dlg().Show(Q(kNothingToShareMessage), MsgStyle::kOkOnly, QStringLiteral("请确认！"));
+}
+
+void Form4::ComposePost() {
     ShareText_.clear();
+    lblCipherNote->clear();
+    if (cipher_ == cipher::ShareCipher::Strong)
+        ComposeStrongPost();
+    else
+        ComposeCompatiblePost();
+    if (!ShareText_.empty()) {
+        QString shown = QString::fromStdU16String(ShareText_);
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        lblToShare->setPlainText(shown);
+    } else {
+        lblToShare->clear();
+    }
+    for (QPushButton* button : networkButtons_)
+        button->setEnabled(cipher_ == cipher::ShareCipher::Compatible || !ShareText_.empty());
+    ShowQrCode();
+}
+
+void Form4::ComposeCompatiblePost() {
+    const cipher::ModEncrypt& engine = app_.Cipher();
     // The code table is published only beside the cipher text it belongs
     // to: after a load or a decode ResultText holds a plain text, which must
     // not be posted as if it were encrypted.
@@ -142,15 +219,40 @@ void Form4::Form_Load() {
     } else {
         ShareText_ = app_.EditorText();
     }
-    if (!ShareText_.empty()) {
-        QString shown = QString::fromStdU16String(ShareText_);
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        lblToShare->setPlainText(shown);
-    } else {
-        lblToShare->clear();
-        app_.Dlg().Show(Q(kNothingToShareMessage), MsgStyle::kOkOnly, QStringLiteral("请确认！"));
+}
+
+void Form4::ComposeStrongPost() {
+    const HeldStrongKeys held = LoadHeldStrongKeys(app_);
+    if (!held.ring.own) {
+        lblCipherNote->setText(held.problem.isEmpty()
+                                   ? Q(kNoStrongKeyNote)
+                                   : held.problem + QStringLiteral("\n") + Q(kNoStrongKeyNote));
+        return;
     }
-    ShowQrCode();
+    const std::u16string mood = app_.EditorText();
+    if (mood.empty()) {
+        lblCipherNote->setText(
+            QStringLiteral("主界面的编辑框里没有心情：请先写下心情，再来分享。"));
+        return;
+    }
+    const auto post = strong::SealPost(*held.ring.own, encoding::Utf16ToUtf8(mood));
+    if (!post) {
+        lblCipherNote->setText(
+            QStringLiteral("心情太长：强加密最多 %1 个字。").arg(strong::kMaxStrongMoodChars));
+        return;
+    }
+    ShareText_ = QString::fromStdString(*post).toStdU16String();
+}
+
+void Form4::optCipher_Click(cipher::ShareCipher chosen) {
+    (chosen == cipher::ShareCipher::Strong ? optStrong : optCompatible)->setChecked(true);
+    if (chosen == cipher_)
+        return;
+    cipher_ = chosen;
+    ComposePost();
+    std::string error;
+    if (!cipher::WriteShareCipher(app_.DataFolder(), chosen, &error))
+        lblStatus->setText(QStringLiteral("没能记住这个选择：") + app::ReasonText(error));
 }
 
 void Form4::ShowQrCode() {
@@ -160,7 +262,9 @@ void Form4::ShowQrCode() {
             picQrCode->SetCode(code.matrix);
             break;
         case qrcode::QrStatus::Empty:
-            picQrCode->SetNote(QStringLiteral("没有心情，没有二维码。"));
+            picQrCode->SetNote(lblCipherNote->text().isEmpty()
+                                   ? QStringLiteral("没有心情，没有二维码。")
+                                   : QStringLiteral("没有强加密的帖子，没有二维码。"));
             break;
         case qrcode::QrStatus::TooLong:
             picQrCode->SetNote(QStringLiteral("心情太长，放不进二维码：二维码最多容纳 %1 "
@@ -178,6 +282,9 @@ void Form4::ShowQrCode() {
 }
 
 void Form4::Share(const char* endpoint, const char16_t* network) {
+    // In 强加密 only a sealed post goes out, never the words as they are.
+    if (cipher_ == cipher::ShareCipher::Strong && ShareText_.empty())
+        return;
     const std::string address = ShareAddress(endpoint, ShareText_);
     // Beyond this a share page would refuse the address, or the browser would
     // never get it; the text still reaches people through 复制.

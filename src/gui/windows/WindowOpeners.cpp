@@ -7,6 +7,7 @@
 #include "Form2.h"
 #include "Form3.h"
 #include "Form4.h"
+#include "FrmStrongKeys.h"
 #include "app/App.h"
 #include "controlhost/ControlHost.h"
 #include "frmAbout.h"
@@ -60,6 +61,8 @@ void RegisterWindowOpeners(app::App& app) {
     app.SetWindowOpener(app::AppWindow::Decode, Beside<Form3>());
     app.SetWindowOpener(app::AppWindow::Share, Beside<Form4>());
     app.SetWindowOpener(app::AppWindow::About, Beside<frmAbout>());
+    // Opened from the settings window, beside it.
+    app.SetWindowOpener(app::AppWindow::StrongKeys, Beside<FrmStrongKeys>());
     // One update window, and in it one check at a time: never two installers.
     app.SetWindowOpener(app::AppWindow::Update, Beside<update::FrmUpdate>());
 }

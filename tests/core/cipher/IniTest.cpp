@@ -114,3 +114,64 @@ TEST(ProgramSettings, AWriteStoppedBeforeTheRenameLeavesTheOldFile) {
     // Nothing but the old file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 1);
 }
+
+TEST(ProgramSettings, ShareCipherIsCompatibleUntilStrongIsStored) {
+    TempDir tmp;
+    EXPECT_EQ(ReadShareCipher(tmp.path()), ShareCipher::Compatible);
+    const struct {
+        const char* file;
+        ShareCipher read;
+    } cases[] = {
+        {"[set]\r\nShareCipher=strong\r\n", ShareCipher::Strong},
+        {"[SET]\r\n  sharecipher = Strong \r\n", ShareCipher::Strong},
+        {"[set]\r\nShareCipher=compatible\r\n", ShareCipher::Compatible},
+        {"[set]\r\nShareCipher=QL9\r\n", ShareCipher::Compatible},
+        {"[other]\r\nShareCipher=strong\r\n", ShareCipher::Compatible},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(tmp / "settings.ini", c.file);
+        EXPECT_EQ(ReadShareCipher(tmp.path()), c.read) << c.file;
+    }
+}
+
+TEST(ProgramSettings, WritingTheShareCipherKeepsEveryOtherLine) {
+    TempDir tmp;
+    const struct {
+        const char* before;  // nullptr: no file
+        ShareCipher cipher;
+        const char* after;
+    } cases[] = {
+        {nullptr, ShareCipher::Strong, "[set]\r\nShareCipher=strong\r\n"},
+        {"[set]\r\nKeyChar=G\r\n", ShareCipher::Strong,
+         "[set]\r\nKeyChar=G\r\nShareCipher=strong\r\n"},
+        // The line joins its section, before the blank line and the next one.
+        {"; note\r\n[ Set ]\r\nKeyChar=G\r\n\r\n[other]\r\nA=1\r\n", ShareCipher::Strong,
+         "; note\r\n[ Set ]\r\nKeyChar=G\r\nShareCipher=strong\r\n\r\n[other]\r\nA=1\r\n"},
+        {"[set]\r\nshareCIPHER = strong\r\nKeyChar=G\r\n", ShareCipher::Compatible,
+         "[set]\r\nShareCipher=compatible\r\nKeyChar=G\r\n"},
+        {"[other]\r\nShareCipher=x\r\n", ShareCipher::Strong,
+         "[other]\r\nShareCipher=x\r\n[set]\r\nShareCipher=strong\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(tmp / "settings.ini");
+        if (c.before)
+            WriteBytes(tmp / "settings.ini", c.before);
+        ASSERT_TRUE(WriteShareCipher(tmp.path(), c.cipher)) << (c.before ? c.before : "none");
+        EXPECT_EQ(ReadBytes(tmp / "settings.ini"), c.after);
+        EXPECT_EQ(ReadShareCipher(tmp.path()), c.cipher);
+    }
+    // The key store stays where it was.
+    EXPECT_EQ(ReadKeyChar(tmp.path()), u"");
+    WriteBytes(tmp / "settings.ini", "[set]\r\nKeyChar=G\r\n");
+    ASSERT_TRUE(WriteShareCipher(tmp.path(), ShareCipher::Strong));
+    EXPECT_EQ(ReadKeyChar(tmp.path()), u"G");
+}
+
+TEST(ProgramSettings, AnUnreadableSettingsFileIsNotReplacedByTheShareCipher) {
+    TempDir tmp;
+    std::filesystem::create_directory(tmp / "settings.ini");
+    std::string err;
+    EXPECT_FALSE(WriteShareCipher(tmp.path(), ShareCipher::Strong, &err));
+    EXPECT_FALSE(err.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(tmp / "settings.ini"));
+}

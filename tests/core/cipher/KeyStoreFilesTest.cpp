@@ -97,6 +97,12 @@ TEST(CopyKeyStore, CopiesWhatTheNewStoreLacksAndLeavesTheOldOne) {
     EXPECT_EQ(ReadBytes(to / "strong.mx"), "own strong keys");
     EXPECT_EQ(ReadBytes(to / "friends.mx"), "friends' keys");
     EXPECT_FALSE(fs::exists(to / "notes.txt"));
+    // The folders are the user's alone, whatever the umask.
+    for (const fs::path& folder : {to.parent_path(), to}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
     EXPECT_EQ(ReadBytes(from / "chat.mx"), "6UGA21\r\n");
 
     // What the new store has already stays.

@@ -54,6 +54,11 @@ TEST(KeyFile, LastValidLineWinsAndBadLinesAreCounted) {
 
 namespace {
 
+// The first start's question, with the folder it offers on its last line.
+std::u16string Question(std::u16string_view question, const fs::path& folder) {
+    return std::u16string(question) + u"\r\n" + folder.u16string();
+}
+
 class KeyStoreTest : public ::testing::Test {
   protected:
     KeyStoreTest() : engine_(tmp_ / "prog", messenger_, [this] { return DriveMap(drives_); }) {
@@ -219,7 +224,10 @@ TEST_F(KeyStoreTest, WithoutAKeyStoreTheDataFolderIsOfferedOnce) {
     const fs::path data = tmp_ / "data";
     fs::create_directories(data);
     engine_.SetDataFolder(data);
-    const std::u16string question(kOfferDataFolderQuestion);
+    // The question names the folder.
+    const std::u16string question =
+        u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？\r\n" +
+        data.u16string();
 
     // No: nothing is written, and the first start goes on as before.
     std::u16string USBNAME;
@@ -260,7 +268,7 @@ TEST_F(KeyStoreTest, ADataFolderThatSettingsIniCannotNameIsNotOffered) {
     fs::create_directories(data);
     engine_.SetDataFolder(data);
     std::u16string USBNAME;
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion), _, _))
+    EXPECT_CALL(messenger_, MsgBox(Question(kOfferDataFolderQuestion, data), _, _))
         .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
     EXPECT_CALL(messenger_, MsgBox(HasText(u"无法把密钥存放在用户数据目录中"), MsgStyle::kCritical,
                                    std::u16string(u"错误")));
@@ -489,8 +497,8 @@ TEST_F(KeyStoreTest, FirstRunMarkerStaysUntilTheKeysAreKept) {
     // No root anywhere: the keys serve this run, the marker the next start.
     const fs::path marker = tmp_ / "prog" / "first";
     WriteBytes(marker, "");
-    // The data folder is offered; the user says No.
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion), _, _))
+    // The program folder is offered; the user says No.
+    EXPECT_CALL(messenger_, MsgBox(Question(kOfferProgramFolderQuestion, tmp_ / "prog"), _, _))
         .WillOnce(::testing::Return(velotan::platform::MsgResult::No));
     EXPECT_CALL(messenger_, MsgBox(std::u16string(kPathFailedMessage) + u"\r\n" +
                                        (tmp_ / "prog" / "settings.ini").u16string(),
@@ -554,7 +562,7 @@ TEST_F(KeyStoreTest, FirstRunWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
     fs::create_directories(data);
     engine_.SetDataFolder(data);
     WriteBytes(data / "first", "");
-    EXPECT_CALL(messenger_, MsgBox(std::u16string(kOfferDataFolderQuestion),
+    EXPECT_CALL(messenger_, MsgBox(Question(kOfferDataFolderQuestion, data),
                                    MsgStyle::kYesNo | MsgStyle::kQuestion, std::u16string(u"提示")))
         .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
     std::u16string USBNAME;
@@ -601,4 +609,97 @@ TEST_F(KeyStoreTest, APairThatCannotBeKeptIsNotReplaced) {
     EXPECT_EQ(ReadBytes(store / "chat.mx"), "5UGA6\r\n");
     EXPECT_EQ(engine_.FirstKey, 5);
     EXPECT_EQ(engine_.SecondKey, 6);
+}
+
+// A portable folder: the program keeps its files, and at the first start
+// without a stick its keys, in its own folder.
+TEST_F(KeyStoreTest, APortableFoldersKeysFollowItWhenMovedOrCopied) {
+    const fs::path first = tmp_ / "prog";
+    WriteBytes(first / "first", "");
+    EXPECT_CALL(messenger_,
+                MsgBox(u"没有找到U盘等可移动磁盘。\r\n是否把密钥保存在程序所在的文件夹中？\r\n" +
+                           first.u16string(),
+                       MsgStyle::kYesNo | MsgStyle::kQuestion, std::u16string(u"提示")))
+        .WillOnce(::testing::Return(velotan::platform::MsgResult::Yes));
+    std::u16string USBNAME;
+    EXPECT_EQ(engine_.CheckFirstRun(USBNAME), FirstRun::KeysKept);
+    // No absolute path: the folder names itself.
+    EXPECT_EQ(USBNAME, u".\\");
+    EXPECT_EQ(ReadBytes(first / "settings.ini"), "[set]\r\nKeyChar=.\\\r\n");
+    EXPECT_EQ(ReadBytes(Store(first) / "chat.mx"), "5UGA6\r\n");
+
+    // Moved: the keys are found in the new place, from any working folder.
+    const fs::path moved = tmp_ / "moved";
+    fs::rename(first, moved);
+    ModEncrypt atNewPlace(moved, messenger_, [] { return DriveMap(); });
+    EXPECT_EQ(atNewPlace.LoadKeys(ReadKeyChar(moved)), LoadResult::Loaded);
+    EXPECT_EQ(atNewPlace.FirstKey, 5);
+    EXPECT_EQ(atNewPlace.SecondKey, 6);
+    EXPECT_FALSE(fs::exists(first));
+
+    // Copied: each copy keeps its own key file; new keys in the copy leave
+    // the first folder's as they were.
+    const fs::path copy = tmp_ / "copy";
+    fs::copy(moved, copy, fs::copy_options::recursive);
+    ModEncrypt inCopy(copy, messenger_, [] { return DriveMap(); });
+    inCopy.SetDraw([](int, int) { return 30; });
+    ASSERT_TRUE(inCopy.BuildKeys(ReadKeyChar(copy)));
+    EXPECT_EQ(ReadBytes(Store(copy) / "chat.mx"), "30UGA30\r\n");
+    EXPECT_EQ(ReadBytes(Store(moved) / "chat.mx"), "5UGA6\r\n");
+    EXPECT_EQ(atNewPlace.LoadKeys(ReadKeyChar(moved)), LoadResult::Loaded);
+    EXPECT_EQ(atNewPlace.FirstKey, 5);
+}
+
+TEST_F(KeyStoreTest, AbsoluteAndDriveLetterRootsStillWork) {
+    // settings.ini files written before keep working as they are.
+    const auto folder = Root("keys");
+    WriteBytes(Store(tmp_ / "keys") / "chat.mx", "12UGA7\r\n");
+    EXPECT_EQ(engine_.LoadKeys(folder), LoadResult::Loaded);
+    EXPECT_EQ(engine_.FirstKey, 12);
+    drives_ = {{'G', tmp_ / "keys"}};
+    engine_.FirstKey = 0;
+    EXPECT_EQ(engine_.LoadKeys(u"G"), LoadResult::Loaded);
+    EXPECT_EQ(engine_.FirstKey, 12);
+}
+
+// As ssh refuses a lax ~/.ssh: whoever can write the key store's folders can
+// plant their own keys there or take the user's away.
+TEST_F(KeyStoreTest, AKeyStoreThatOthersCanWriteIsRefusedAndNothingChanges) {
+    const auto rootText = Root("shared");
+    const fs::path root = tmp_ / "shared";
+    // A root like /tmp: nothing is made in it.
+    ASSERT_EQ(::chmod(root.c_str(), 01777), 0);
+    const std::u16string refusal = u"密钥存放目录不安全，没有使用：\r\n" + root.u16string() +
+                                   u"\r\n其他用户可以写入该文件夹。";
+    EXPECT_CALL(messenger_, MsgBox(HasText(refusal), MsgStyle::kCritical, std::u16string(u"错误")))
+        .Times(2);
+    EXPECT_FALSE(engine_.BuildKeys(rootText));
+    EXPECT_EQ(engine_.LoadKeys(rootText), LoadResult::Unavailable);
+    EXPECT_FALSE(fs::exists(root / "mxsw"));
+    EXPECT_EQ(engine_.FirstKey, 0);
+    EXPECT_FALSE(engine_.KeysStored());
+
+    // An mxsw that someone made writable for all, keys and all.
+    ASSERT_EQ(::chmod(root.c_str(), 0755), 0);
+    WriteBytes(Store(root) / "chat.mx", "1UGA1\r\n");
+    ASSERT_EQ(::chmod((root / "mxsw").c_str(), 0777), 0);
+    EXPECT_CALL(messenger_,
+                MsgBox(HasText(u"密钥存放目录不安全，没有使用：\r\n" + (root / "mxsw").u16string()),
+                       MsgStyle::kCritical, std::u16string(u"错误")))
+        .Times(2);
+    EXPECT_EQ(engine_.LoadKeys(rootText), LoadResult::Unavailable);
+    EXPECT_FALSE(engine_.BuildKeys(rootText));
+    EXPECT_EQ(ReadBytes(Store(root) / "chat.mx"), "1UGA1\r\n");
+    EXPECT_EQ(engine_.FirstKey, 0);
+
+    // Folders the program makes are the user's alone, whatever the umask.
+    const auto ownText = Root("own");
+    const mode_t old = ::umask(0);
+    ASSERT_TRUE(engine_.BuildKeys(ownText));
+    ::umask(old);
+    struct stat info {};
+    ASSERT_EQ(::stat((tmp_ / "own" / "mxsw").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(Store(tmp_ / "own").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }

@@ -75,7 +75,7 @@ TEST(SharePostTest, TheMarkerNearestTheTableStartsTheCipherText) {
     ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA!}\n心情：~~UUA!解密钥匙：@@UGA~",
                 kCipher, kTable);
     // The word without a colon inside the remark does not count.
-    ExpectParts(u"心情：心情 好 @%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA!}", u"心情 好 @%*@UUA~|@UUA^!",
+    ExpectParts(u"心情：心情 好 @%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA!}", u"心情好@%*@UUA~|@UUA^!",
                 kTable);
 }
 
@@ -89,6 +89,39 @@ TEST(SharePostTest, ACutOffPostGivesEmptyParts) {
     ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：", kCipher, u"");
     ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：  （见评论）", kCipher, u"");
     ExpectParts(u"心情：\r\n解密钥匙：@~UGA}{UGA!}", u"", kTable);
+}
+
+TEST(SharePostTest, BlanksAndLineBreaksInsideBothPartsAreDropped) {
+    ExpectParts(u"心情：@%*@U\r\nUA~| @UUA^!解密钥匙：@~UG\nA}\u200B{UGA!}", kCipher, kTable);
+    ExpectParts(u"心\r\n情：@%*@UUA~|@UUA^!解密\u3000钥匙：@~UGA}{U\u00A0GA\uFEFF!}", kCipher,
+                kTable);
+    // Behind a complete table a break still ends it: a date, a mention and
+    // a count from the page stay out.
+    ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA!}\r\n12:30 @小红 3", kCipher, kTable);
+    ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA!} @小红", kCipher, kTable);
+    // A table whose last element went to the next line.
+    ExpectParts(u"心情：@%*@UUA~|@UUA^!解密钥匙：@~UGA}{UGA\r\n!}\r\n转发", kCipher, kTable);
+}
+
+// Mail and chat programs wrap long lines anywhere: the post decodes to the
+// same mood with a break at any position.
+TEST(SharePostTest, ABreakAtEveryPositionOfAPostDecodesTheSameMood) {
+    const std::u16string mood = u"今天很好我们明天一起去公园散步吧朋友们";
+    int draw = 0;
+    const OffsetSource offsets = [&draw] { return draw++ % 26 + 1; };
+    const auto pair = Encrypt(mood + u"F", 17, 23, offsets);
+    ASSERT_TRUE(pair.has_value());
+    const std::u16string post = ComposeShareText(pair->cipherText, pair->codeTable);
+    for (const std::u16string_view lineBreak : {u"\r\n", u"\n", u" ", u"\u3000", u"\u200B"}) {
+        for (size_t at = 0; at <= post.size(); ++at) {
+            std::u16string broken = post;
+            broken.insert(at, lineBreak);
+            const auto parts = SplitPost(u"小明：\r\n" + broken + u"\r\n转发 评论");
+            ASSERT_TRUE(parts.has_value()) << at;
+            EXPECT_EQ(Decrypt(parts->cipherText, parts->codeTable, 17, 23), mood)
+                << "break " << lineBreak.size() << " units at " << at;
+        }
+    }
 }
 
 TEST(SharePostTest, AnEncryptedMoodComesBackFromAPostWithTextAround) {

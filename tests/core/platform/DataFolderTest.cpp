@@ -236,5 +236,37 @@ TEST_F(DataFolderTest, AFolderTheUserDoesNotOwnIsShared) {
     EXPECT_FALSE(IsUsersOwnFolder(program()));
 }
 
+TEST_F(DataFolderTest, APortableFoldersDatabaseIsNarrowedToTheUser) {
+    // Installed readable by all, as every shipped file is.
+    ::chmod((program() / "DataBase" / "Lc_Addlist.mdb").c_str(), 0644);
+    ::chmod((program() / "settings.ini").c_str(), 0644);
+    const DataFolderChoice choice = ChooseDataFolder(program(), FolderIsWritable, user());
+    ASSERT_EQ(choice.folder, program());
+    EXPECT_EQ(ModeOf(program() / "DataBase" / "Lc_Addlist.mdb"), 0600u);
+    EXPECT_EQ(ModeOf(program() / "settings.ini"), 0644u);
+    // A shared folder's shipped database stays as it was.
+    ::chmod((program() / "DataBase" / "Lc_Addlist.mdb").c_str(), 0644);
+    ASSERT_TRUE(ChooseDataFolder(program(), NeverWritable, user()).perUser);
+    EXPECT_EQ(ModeOf(program() / "DataBase" / "Lc_Addlist.mdb"), 0644u);
+}
+
+TEST_F(DataFolderTest, WithoutAHomeASharedFolderIsNoDataFolder) {
+    // HOME and XDG_DATA_HOME unset: there is no folder of the user's own, and
+    // the shared folder must not stand in for it.
+    for (const FolderProbe& probe : {FolderProbe(NeverWritable), FolderProbe(FolderIsWritable)}) {
+        if (probe(program()))
+            WriteBytes(program() / kSharedInstallMarker, "");
+        const auto before = ReadBytes(program() / "DataBase" / "Lc_Addlist.mdb");
+        const DataFolderChoice choice = ChooseDataFolder(program(), probe, fs::path());
+        EXPECT_TRUE(choice.folder.empty()) << choice.folder;
+        EXPECT_NE(choice.error.find("HOME"), std::string::npos) << choice.error;
+        EXPECT_EQ(ReadBytes(program() / "DataBase" / "Lc_Addlist.mdb"), before);
+        EXPECT_TRUE(fs::exists(program() / "first"));
+    }
+    // A portable folder needs no HOME.
+    fs::remove(program() / kSharedInstallMarker);
+    EXPECT_EQ(ChooseDataFolder(program(), FolderIsWritable, fs::path()).folder, program());
+}
+
 }  // namespace
 }  // namespace velotan::platform

@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 using velotan::testing::ReadBytes;
 using velotan::testing::RunProgram;
 using velotan::testing::TempDir;
+using velotan::testing::WriteBytes;
 
 constexpr const char* kValidator = "/usr/bin/desktop-file-validate";
 
@@ -98,6 +99,67 @@ TEST_F(DesktopEntryTest, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(DesktopEntryText("/opt/a\nExec=evil/velotan").has_value());
     EXPECT_FALSE(DesktopEntryText(std::string("/opt/\xff/velotan")).has_value());
     EXPECT_FALSE(InstallDesktopEntry(program_, fs::path(), &error));
+}
+
+TEST(DesktopEntryProgramTest, ReadsBackThePathOfEveryEntryItWrites) {
+    for (const std::string path :
+         {"/opt/velotan/velotan", "/home/u/my apps/青岚 \"$HOME\" 100%/velotan",
+          "/a/b\\c`d/velotan", "/x%%y/velotan"}) {
+        const auto text = DesktopEntryText(path);
+        ASSERT_TRUE(text.has_value()) << path;
+        EXPECT_EQ(DesktopEntryProgram(*text), fs::path(path)) << *text;
+    }
+}
+
+TEST(DesktopEntryProgramTest, RefusesEntriesOfAnotherShape) {
+    for (const std::string text :
+         {"[Desktop Entry]\nName=x\n", "[Desktop Entry]\nExec=velotan\n",
+          "[Desktop Entry]\nExec=/usr/bin/velotan %U\n",
+          "[Desktop Entry]\nExec=\"/a/velotan\" \"/b\"\n", "[Desktop Entry]\nExec=\"/a/velotan\n",
+          "[Desktop Entry]\nExec=\"/a%b/velotan\"\n",
+          "[Desktop Entry]\nExec=\"relative/velotan\"\n", "[Desktop Entry]\nExec=\"\"\n"}) {
+        EXPECT_FALSE(DesktopEntryProgram(text).has_value()) << text;
+    }
+}
+
+// The entry an earlier package wrote: it starts /opt/velotan/velotan, which
+// the package in /usr/lib/velotan no longer has.
+TEST_F(DesktopEntryTest, MoveOnRewritesAnEntryWhoseProgramIsGone) {
+    const fs::path gone = temp_.path() / "opt" / "velotan";
+    fs::create_directories(gone);
+    fs::copy(program_ / "icons", gone / "icons");
+    ASSERT_TRUE(InstallDesktopEntry(gone, DataHome()));
+    const fs::path entry = DataHome() / "applications" / "velotan.desktop";
+    fs::remove_all(gone);
+
+    std::string error;
+    EXPECT_TRUE(MoveOnDesktopEntry(program_, DataHome(), &error)) << error;
+    EXPECT_EQ(DesktopEntryProgram(ReadBytes(entry)), program_ / "velotan");
+    EXPECT_EQ(ReadBytes(entry), *DesktopEntryText(program_ / "velotan"));
+    // Once moved on, the entry stays.
+    fs::create_directories(program_);
+    WriteBytes(program_ / "velotan", "program");
+    EXPECT_FALSE(MoveOnDesktopEntry(temp_.path() / "elsewhere", DataHome(), &error));
+    EXPECT_EQ(DesktopEntryProgram(ReadBytes(entry)), program_ / "velotan");
+}
+
+TEST_F(DesktopEntryTest, MoveOnLeavesOtherEntriesAlone) {
+    const fs::path entry = DataHome() / "applications" / "velotan.desktop";
+    std::string error;
+    // No entry: none is made.
+    EXPECT_FALSE(MoveOnDesktopEntry(program_, DataHome(), &error));
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_FALSE(MoveOnDesktopEntry(program_, fs::path(), &error));
+    // The user's own entries, naming programs that are gone or not ours.
+    const fs::path existing = temp_.path() / "portable" / "velotan";
+    WriteBytes(existing, "program");
+    for (const std::string& text :
+         {*DesktopEntryText(existing), *DesktopEntryText(temp_.path() / "gone" / "other"),
+          std::string("[Desktop Entry]\nExec=velotan --my-option\n")}) {
+        WriteBytes(entry, text);
+        EXPECT_FALSE(MoveOnDesktopEntry(program_, DataHome(), &error)) << text;
+        EXPECT_EQ(ReadBytes(entry), text);
+    }
 }
 
 TEST(PackagedDesktopEntry, IsValid) {

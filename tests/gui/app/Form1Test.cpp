@@ -328,23 +328,25 @@ TEST_F(Form1Test, FirstStartWithoutAStickKeepsTheKeysInTheDataFolderOnYes) {
     Open();
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     const Asked question = dialogs_.Messages()[0];
+    // A portable folder: the program's own folder, named.
     EXPECT_EQ(
         question.text,
-        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？"));
+        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在程序所在的文件夹中？\r\n") +
+            QPath(Folder()));
     EXPECT_EQ(question.title, QStringLiteral("提示"));
     // Yes and No, Yes the default (the first button of the set).
     EXPECT_EQ(question.style & platform::kButtonMask, MsgStyle::kYesNo);
     EXPECT_EQ(question.style & platform::kIconMask, MsgStyle::kQuestion);
 
-    EXPECT_EQ(ReadBytes(Folder() / "settings.ini"),
-              "[set]\r\nKeyChar=" + Folder().string() + "\r\n");
+    // Named relatively, so that the keys go with the folder.
+    EXPECT_EQ(ReadBytes(Folder() / "settings.ini"), "[set]\r\nKeyChar=.\\\r\n");
     const fs::path keyFile = Folder() / "mxsw" / "encrypt" / "chat.mx";
     ASSERT_TRUE(fs::exists(keyFile));
     EXPECT_EQ(fs::status(keyFile).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(fs::exists(Folder() / "first"));
     EXPECT_TRUE(app_->Cipher().KeysStored());
-    EXPECT_EQ(State().USBNAME, Folder().u16string());
+    EXPECT_EQ(State().USBNAME, u".\\");
 
     // Encrypt, save, start again, load: the mood comes back.
     const QString mood = QStringLiteral("今天下雨，心情还好。");

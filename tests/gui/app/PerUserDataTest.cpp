@@ -144,7 +144,8 @@ TEST_F(PerUserDataTest, SharedInstallWithoutAStickKeepsTheKeysInTheUsersOwnFolde
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
     EXPECT_EQ(
         dialogs_.Messages()[0].text,
-        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？"));
+        QStringLiteral("没有找到U盘等可移动磁盘。\r\n是否把密钥保存在本机的用户数据目录中？\r\n") +
+            QString::fromStdString(UserFolder().string()));
     const fs::path keyFile = UserFolder() / "mxsw" / "encrypt" / "chat.mx";
     ASSERT_TRUE(fs::exists(keyFile));
     EXPECT_EQ(mode(keyFile), userReadWrite);

@@ -92,10 +92,12 @@ TEST_F(WindowsAccessibilityTest, SettingsWindowNamesThePanelWhichSaysTheKeys) {
     EXPECT_NE(window->KeyCaption(), QStringLiteral("0.0"));
 
     // Tab: the row of key buttons left to right, the font row, the
-    // password row, then back to the main window.
-    EXPECT_EQ(TabWalk(Find<QPushButton>(window, "cmdBuildChar"), 7),
-              QStringList({"cmdBuildChar", "cmdLoadChar", "Command1", "cmdSetFontStyle",
-                           "cmdSetFontColor", "cmdChange", "cmdBack", "cmdBuildChar"}));
+    // password row, then the bottom row: the strong keys and back to the
+    // main window.
+    EXPECT_EQ(
+        TabWalk(Find<QPushButton>(window, "cmdBuildChar"), 8),
+        QStringList({"cmdBuildChar", "cmdLoadChar", "Command1", "cmdSetFontStyle",
+                     "cmdSetFontColor", "cmdChange", "cmdStrongKeys", "cmdBack", "cmdBuildChar"}));
 }
 
 TEST_F(WindowsAccessibilityTest, SettingsAccessKeyOpensThePasswordDialog) {
@@ -140,9 +142,10 @@ TEST_F(WindowsAccessibilityTest, ShareWindowNamesTheTextByItsHeading) {
     EXPECT_EQ(UnnamedFocusable(window), QStringList());
     // The text sits above the buttons, the copy and QR code buttons below
     // them; the window opens on the first network button.
-    EXPECT_EQ(TabWalk(shown, 8),
+    // The choice of cipher lies between them: one stop for both options.
+    EXPECT_EQ(TabWalk(shown, 9),
               QStringList({"lblToShare", "Command1", "Command2", "Command3", "Command4", "Command5",
-                           "cmdCopy", "cmdSaveQrCode", "lblToShare"}));
+                           "optCompatible", "cmdCopy", "cmdSaveQrCode", "lblToShare"}));
 }
 
 TEST_F(WindowsAccessibilityTest, AboutBoxNamesEachFrameByItsOwnTitle) {

@@ -671,13 +671,10 @@ TEST_F(Form2Test, CaptionsAndTheRowOfKeyButtons) {
     const struct {
         const char* name;
         const char* text;
-    } buttons[] = {{"cmdBuildChar", "生成随机密钥"},
-                   {"cmdLoadChar", "更改随机密钥"},
-                   {"Command1", "给密钥挪地"},
-                   {"cmdSetFontStyle", "设置字体样式"},
-                   {"cmdSetFontColor", "查看字体设置"},
-                   {"cmdChange", "修 改(&C)"},
-                   {"cmdBack", "返回主界面"}};
+    } buttons[] = {{"cmdBuildChar", "生成随机密钥"},    {"cmdLoadChar", "更改随机密钥"},
+                   {"Command1", "给密钥挪地"},          {"cmdSetFontStyle", "设置字体样式"},
+                   {"cmdSetFontColor", "查看字体设置"}, {"cmdChange", "修 改(&C)"},
+                   {"cmdStrongKeys", "好友与强密钥"},   {"cmdBack", "返回主界面"}};
     for (const auto& b : buttons) {
         auto* button = Find<QPushButton>(window_, b.name);
         ASSERT_NE(button, nullptr) << b.name;

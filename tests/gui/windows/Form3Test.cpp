@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -13,6 +14,7 @@
 #include "cipher/SymbolSubstitution.h"
 #include "common/ChildProcess.h"
 #include "common/CommaLocale.h"
+#include "strong/StrongPost.h"
 #include "windows/Form3.h"
 
 namespace velotan::windows::test {
@@ -422,6 +424,118 @@ TEST_F(Form3Test, TextWithoutBothMarkersIsPastedAsItIs) {
     EXPECT_EQ(window_->txtText1->Text(), QStringLiteral("@%*@UUA~|\r\n@UUA^!"));
     Paste(window_->txtText2, QStringLiteral("UGA!}"));
     EXPECT_EQ(window_->txtText2->Text(), QStringLiteral("@~UGA}{UGA!}"));
+}
+
+// --- 强加密 posts --------------------------------------------------------------
+
+QString StrongPost(const strong::StrongKey& key, const QString& mood) {
+    const auto post = strong::SealPost(key, mood.toStdString());
+    EXPECT_TRUE(post.has_value());
+    return QString::fromStdString(post.value_or(std::string()));
+}
+
+TEST_F(Form3Test, AStrongPostOpensWithTheKeyThatMadeItAndNamesItsHolder) {
+    WriteKeyFile("12UGA200");
+    const strong::StrongKey own = GiveOwnStrongKey();
+    GiveFriend("小红");
+    const strong::StrongKey ming = GiveFriend("小明");
+    const struct {
+        strong::StrongKey key;
+        QString name;
+        QString anyone;
+    } senders[] = {
+        {ming, QStringLiteral("小明"), QStringLiteral("小明，或小明的任何一位好友")},
+        {own, QStringLiteral("自己"), QStringLiteral("您自己，或您的任何一位好友")},
+    };
+    for (const auto& sender : senders) {
+        const QString mood = QStringLiteral("今天很好 😀\r\n") + sender.name;
+        Main();
+        Editor()->SetText(QStringLiteral("旧的文字"));
+        app_->SettleEditorText(u"旧的文字");  // saved: it goes without a question
+        ASSERT_TRUE(Open());
+        dialogs_.asked.clear();
+        // The key boxes stay empty: they are not needed.
+        window_->txtText1->SetText(QStringLiteral("来自微博：") + StrongPost(sender.key, mood) +
+                                   QStringLiteral(" 转发"));
+        EXPECT_TRUE(window_->lblStrongHint->isVisibleTo(window_));
+        dialogs_.onMessage = [&](const Asked&) { EXPECT_EQ(Editor()->Text(), mood); };
+        Decode();
+        dialogs_.onMessage = nullptr;
+        ASSERT_EQ(dialogs_.Messages().size(), 1u);
+        const Asked done = dialogs_.Messages()[0];
+        EXPECT_EQ(done.title, QStringLiteral("完成"));
+        EXPECT_EQ(done.style, MsgStyle::kInformation);
+        EXPECT_TRUE(done.text.contains(QStringLiteral("用「") + sender.name +
+                                       QStringLiteral("」的钥匙加密")))
+            << done.text.toStdString();
+        EXPECT_TRUE(done.text.contains(sender.anyone)) << done.text.toStdString();
+        ProcessEvents();
+        EXPECT_TRUE(window_.isNull());
+        EXPECT_EQ(Editor()->Text(), mood);
+    }
+    // The user's own legacy keys are untouched.
+    EXPECT_EQ(app_->Cipher().FirstKey, 12);
+    EXPECT_EQ(app_->Cipher().SecondKey, 200);
+}
+
+TEST_F(Form3Test, OldKeysStillOpenOldPostsAfterNewOnes) {
+    WriteKeyFile("12UGA200");
+    const strong::StrongKey ming = GiveFriend("小明");
+    const QString post = StrongPost(ming, QStringLiteral("旧帖子"));
+    GiveFriend("小明");  // 小明's new key; the old one becomes earlier
+    ASSERT_EQ(StoredRing().friends.at(0).earlier.size(), 1u);
+    ASSERT_TRUE(Open());
+    window_->txtText1->SetText(post);
+    Decode();
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("旧帖子"));
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_TRUE(dialogs_.Messages()[0].text.contains(QStringLiteral("用「小明」的钥匙加密")));
+}
+
+TEST_F(Form3Test, APostNoKeyOpensSaysItMayHaveBeenChangedAndLeavesTheEditorAlone) {
+    WriteKeyFile("12UGA200");
+    GiveOwnStrongKey();
+    GiveFriend("小明");
+    const QString stranger = StrongPost(strong::NewStrongKey(), QStringLiteral("别人的心情"));
+    QString changed = StrongPost(GiveFriend("小红"), QStringLiteral("被改过的心情"));
+    const int at = changed.size() - 5;
+    changed[at] = changed[at] == u'A' ? u'B' : u'A';
+    for (const QString& post : {stranger, changed}) {
+        Main();
+        Editor()->SetText(QStringLiteral("旧的文字"));
+        ASSERT_TRUE(Open());
+        dialogs_.asked.clear();
+        window_->txtText1->SetText(post);
+        Decode();
+        ASSERT_EQ(dialogs_.Messages().size(), 1u);
+        const Asked told = dialogs_.Messages()[0];
+        EXPECT_EQ(told.title, QStringLiteral("提示"));
+        EXPECT_TRUE(told.text.contains(QStringLiteral("打不开"))) << told.text.toStdString();
+        EXPECT_TRUE(told.text.contains(QStringLiteral("改动"))) << told.text.toStdString();
+        EXPECT_EQ(Editor()->Text(), QStringLiteral("旧的文字"));
+        // The window stays with the post, for another try.
+        ASSERT_FALSE(window_.isNull());
+        EXPECT_EQ(window_->txtText1->Text(), post);
+        Click(window_, "cmdBack");
+        ProcessEvents();
+    }
+}
+
+TEST_F(Form3Test, APastedStrongPostGoesWholeIntoTheCipherBox) {
+    WriteKeyFile("12UGA200");
+    const strong::StrongKey own = GiveOwnStrongKey();
+    const QString post = StrongPost(own, QStringLiteral("好"));
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(window_->lblStrongHint->isVisibleTo(window_));
+    window_->txtText1->SetText(QStringLiteral("old"));
+    Paste(window_->txtText2, post);
+    EXPECT_EQ(window_->txtText1->Text(), post);
+    EXPECT_TRUE(window_->txtText2->Text().isEmpty());
+    EXPECT_TRUE(window_->lblStrongHint->isVisibleTo(window_));
+    EXPECT_EQ(window_->focusWidget(), window_->cmdEncoding);
+    EXPECT_TRUE(dialogs_.asked.empty());
+    Decode();
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("好"));
 }
 
 }  // namespace

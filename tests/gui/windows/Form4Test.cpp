@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QRadioButton>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -16,6 +17,7 @@
 #include "common/QrReader.h"
 #include "encoding/Cp936.h"
 #include "qrcode/QrCode.h"
+#include "strong/StrongPost.h"
 #include "windows/Form4.h"
 #include "windows/QrCodeView.h"
 
@@ -483,6 +485,105 @@ TEST_F(Form4Test, AnEncryptedMoodOfAboutThreeHundredCharactersIsTheMostAnAddress
     Click(window_, "Command2");
     EXPECT_TRUE(urls_.empty());
     EXPECT_EQ(dialogs_.Messages().size(), 1u);
+}
+
+// --- 兼容加密 and 强加密 ---------------------------------------------------
+
+TEST_F(Form4Test, TheCompatiblePostIsTheDefaultAndTheChoiceIsKeptForTheNextTime) {
+    WriteKeyFile("12UGA200");
+    Main();
+    Editor()->SetText(QStringLiteral("今天很好"));
+    Click(main_, "cmdEncrypt");
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(window_->optCompatible->isChecked());
+    EXPECT_FALSE(window_->optStrong->isChecked());
+    EXPECT_EQ(window_->Cipher(), cipher::ShareCipher::Compatible);
+    EXPECT_TRUE(Shown().contains(QStringLiteral("解密钥匙：")));
+    // Opening the window writes nothing.
+    EXPECT_EQ(ReadBytes(Folder() / "settings.ini"),
+              "[set]\r\nKeyChar=" + Store().string() + "\r\n");
+    // Each choice says in one line what it protects against.
+    EXPECT_EQ(Find<QLabel>(window_, "lblCompatible")->text(), QString::fromUtf16(kCompatibleLine));
+    EXPECT_EQ(Find<QLabel>(window_, "lblStrong")->text(), QString::fromUtf16(kStrongLine));
+
+    QTest::mouseClick(window_->optStrong, Qt::LeftButton);
+    EXPECT_EQ(window_->Cipher(), cipher::ShareCipher::Strong);
+    EXPECT_EQ(cipher::ReadShareCipher(Folder()), cipher::ShareCipher::Strong);
+    EXPECT_EQ(cipher::ReadKeyChar(Folder()), Store().u16string());
+    Click(window_, "Command5");
+    ProcessEvents();
+
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(window_->optStrong->isChecked());
+    // Chosen as a screen reader's Toggle action chooses, without a click.
+    window_->optCompatible->setChecked(true);
+    EXPECT_EQ(window_->Cipher(), cipher::ShareCipher::Compatible);
+    EXPECT_EQ(cipher::ReadShareCipher(Folder()), cipher::ShareCipher::Compatible);
+    EXPECT_TRUE(Shown().contains(QStringLiteral("解密钥匙：")));
+}
+
+TEST_F(Form4Test, StrongWithoutAKeyOrWithoutAMoodPostsNothingAndSaysHowToMakeAKey) {
+    WriteKeyFile("12UGA200");
+    WriteBytes(Folder() / "settings.ini",
+               "[set]\r\nKeyChar=" + Store().string() + "\r\nShareCipher=strong\r\n");
+    Main();
+    Editor()->SetText(QStringLiteral("今天很好"));
+    ASSERT_TRUE(Open());
+    const auto nothingPosts = [this] {
+        EXPECT_TRUE(window_->ShareText().empty());
+        EXPECT_TRUE(Shown().isEmpty());
+        for (const char* name :
+             {"Command1", "Command2", "Command3", "Command4", "cmdCopy", "cmdSaveQrCode"})
+            EXPECT_FALSE(Find<QPushButton>(window_, name)->isEnabled()) << name;
+        EXPECT_FALSE(window_->picQrCode->HasCode());
+        EXPECT_TRUE(Find<QPushButton>(window_, "Command5")->isEnabled());
+    };
+    nothingPosts();
+    EXPECT_EQ(window_->lblCipherNote->text(), QString::fromUtf16(kNoStrongKeyNote));
+    EXPECT_TRUE(window_->lblCipherNote->text().contains(QStringLiteral("好友与强密钥")));
+    EXPECT_TRUE(dialogs_.asked.empty());
+    // The words are never posted as they are.
+    window_->Command1_Click();
+    window_->cmdCopy_Click();
+    EXPECT_TRUE(urls_.empty());
+    Click(window_, "Command5");
+    ProcessEvents();
+
+    // A key, but nothing written: the note says so.
+    GiveOwnStrongKey();
+    Editor()->SetText(QString());
+    ASSERT_TRUE(Open());
+    nothingPosts();
+    EXPECT_FALSE(window_->lblCipherNote->text().isEmpty());
+}
+
+TEST_F(Form4Test, TheStrongPostOpensWithTheOwnKeyAndEveryWayToShareCarriesIt) {
+    WriteKeyFile("12UGA200");
+    const strong::StrongKey own = GiveOwnStrongKey();
+    Main();
+    const QString mood = QStringLiteral("今天下雨了 🌧\r\n明天：晴。");
+    Editor()->SetText(mood);
+    ASSERT_TRUE(Open());
+    QTest::mouseClick(window_->optStrong, Qt::LeftButton);
+    const std::string post = ShareUtf8();
+    ASSERT_EQ(post.rfind(std::string(strong::kPostPrefix), 0), 0u) << post;
+    EXPECT_TRUE(window_->lblCipherNote->text().isEmpty());
+    const strong::OpenResult opened = strong::OpenPost(post, std::span(&own, 1));
+    ASSERT_EQ(opened.status, strong::OpenStatus::Opened);
+    EXPECT_EQ(QString::fromStdString(opened.mood), mood);
+    EXPECT_EQ(Shown(), QString::fromStdString(post));
+
+    Click(window_, "cmdCopy");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), post);
+    EXPECT_EQ(ReadShownCode(1), post);
+    const std::vector<std::string> opened_urls = ShareEverywhere();
+    ASSERT_EQ(opened_urls.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(opened_urls[i], ShareAddress(Endpoints()[i].c_str(), window_->ShareText()));
+
+    // Back to the compatible post: the words as the editor has them.
+    QTest::mouseClick(window_->optCompatible, Qt::LeftButton);
+    EXPECT_EQ(window_->ShareText(), mood.toStdU16String());
 }
 
 }  // namespace

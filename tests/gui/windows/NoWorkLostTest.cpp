@@ -8,6 +8,7 @@
 #include "WindowsFixture.h"
 #include "app/QtText.h"
 #include "cipher/Cipher.h"
+#include "strong/StrongPost.h"
 #include "windows/Form2.h"
 #include "windows/Form3.h"
 #include "windows/Form4.h"
@@ -146,6 +147,28 @@ TEST_F(NoWorkLostTest, TextKeptForTheMainWindowsReturnCountsAsUnsavedToo) {
     ASSERT_FALSE(dialogs_.Messages().empty());
     EXPECT_EQ(dialogs_.Messages()[0].text, Q(app::kReplaceUnsavedQuestion));
     EXPECT_EQ(app_->EditorText(), u"去设置前写的");
+}
+
+TEST_F(NoWorkLostTest, AStrongPostReplacesUnsavedTextOnlyOnYes) {
+    const auto post = strong::SealPost(GiveOwnStrongKey(), "强加密的心情");
+    ASSERT_TRUE(post);
+    Main();
+    Editor()->SetText(QStringLiteral("还没保存的心情"));
+    Click(main_, "cmdEncoding");
+    decode_ = OpenWindow<Form3>("Form3");
+    ASSERT_FALSE(decode_.isNull());
+    decode_->txtText1->SetText(QString::fromStdString(*post));
+    dialogs_.asked.clear();
+    dialogs_.msgAnswers = {MsgResult::No};
+    Click(decode_, "cmdEncoding");
+    ASSERT_EQ(dialogs_.Messages().size(), 1u);
+    EXPECT_EQ(dialogs_.Messages()[0].text, Q(app::kReplaceUnsavedQuestion));
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("还没保存的心情"));
+    ASSERT_FALSE(decode_.isNull());
+
+    dialogs_.msgAnswers = {MsgResult::Yes};
+    Click(decode_, "cmdEncoding");
+    EXPECT_EQ(Editor()->Text(), QStringLiteral("强加密的心情"));
 }
 
 // ---- the keyboard ---------------------------------------------------------------------

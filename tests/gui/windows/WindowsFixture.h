@@ -9,6 +9,7 @@
 #include "AppFixture.h"
 #include "app/Form1.h"
 #include "app/TextBox.h"
+#include "strong/StrongKeyRing.h"
 #include "windows/WindowOpeners.h"
 
 namespace velotan::windows::test {
@@ -53,6 +54,28 @@ class WindowsFixture : public app::test::AppFixture {
         auto* button = Find<QPushButton>(window, name);
         ASSERT_NE(button, nullptr) << name;
         QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // The strong keys in the configured key store, beside chat.mx.
+    std::filesystem::path StrongFolder() const { return Store() / "mxsw" / "encrypt"; }
+    strong::StrongKeyRing StoredRing() const { return strong::LoadKeyRing(StrongFolder()).ring; }
+    // A new own strong key, written to the key store; returns it.
+    strong::StrongKey GiveOwnStrongKey() {
+        std::filesystem::create_directories(StrongFolder());
+        strong::StrongKeyRing ring;
+        const strong::StrongKey key = strong::NewStrongKey();
+        EXPECT_EQ(strong::SaveNewOwnKey(StrongFolder(), key, true, ring).status,
+                  strong::RingStatus::Ok);
+        return key;
+    }
+    // A friend with a new key of their own; returns the friend's key.
+    strong::StrongKey GiveFriend(const std::string& name) {
+        std::filesystem::create_directories(StrongFolder());
+        strong::StrongKeyRing ring;
+        const strong::StrongKey key = strong::NewStrongKey();
+        EXPECT_EQ(strong::SaveFriend(StrongFolder(), name, key, ring).status,
+                  strong::RingStatus::Ok);
+        return key;
     }
 
     QPointer<app::Form1> main_;
