@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -25,16 +24,44 @@ std::string Unmarked(std::string text) {
     return text;
 }
 
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// The run of name characters at `pos` when it starts with a lower-case letter.
+std::string NameAt(const std::string& text, size_t pos) {
+    if (pos >= text.size() || text[pos] < 'a' || text[pos] > 'z')
+        return {};
+    size_t end = pos;
+    while (end < text.size() && IsNameChar(text[end]))
+        ++end;
+    return text.substr(pos, end - pos);
+}
+
+// A scanner rather than std::regex: libstdc++'s regex trips GCC's
+// maybe-uninitialized warning in the sanitized build.
 Names NamesIn(const std::string& marked, const std::string& markedSynopsis) {
     const std::string text = Unmarked(marked);
     const std::string synopsis = Unmarked(markedSynopsis);
     Names names;
-    static const std::regex option(R"((^|[^A-Za-z0-9-])(--[a-z][a-z0-9-]*))");
-    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
-        names.options.insert((*it)[2]);
-    static const std::regex command(R"(velotan-cli[ \t]+([a-z][a-z0-9-]*))");
-    for (std::sregex_iterator it(synopsis.begin(), synopsis.end(), command), end; it != end; ++it)
-        names.commands.insert((*it)[1]);
+    for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        const char before = at ? text[at - 1] : ' ';
+        const bool wordStart = !(IsNameChar(before) || (before >= 'A' && before <= 'Z'));
+        if (const std::string name = NameAt(text, at + 2); wordStart && !name.empty())
+            names.options.insert("--" + name);
+    }
+    const std::string program = "velotan-cli";
+    for (size_t at = synopsis.find(program); at != std::string::npos;
+         at = synopsis.find(program, at + 1)) {
+        size_t pos = at + program.size();
+        const size_t blanks = pos;
+        while (pos < synopsis.size() && (synopsis[pos] == ' ' || synopsis[pos] == '\t'))
+            ++pos;
+        if (pos == blanks)
+            continue;
+        if (const std::string name = NameAt(synopsis, pos); !name.empty())
+            names.commands.insert(name);
+    }
     return names;
 }
 
