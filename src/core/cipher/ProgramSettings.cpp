@@ -55,9 +55,14 @@ std::u16string ReadKeyChar(const std::filesystem::path& programFolder) {
 
 bool WriteKeyChar(const std::filesystem::path& programFolder, const std::u16string& root,
                   std::string* error) {
-    return platform::WriteAnsiLines(programFolder / kSettingsFileName,
-                                    {u"[set]", u"KeyChar=" + root}, platform::kOrdinaryFileMode,
-                                    error);
+    std::vector<std::u16string> lines{u"[set]", u"KeyChar=" + root};
+    // A share choice the user made survives a move of the key store.
+    const std::u16string chosen =
+        ReadIniValue(programFolder / kSettingsFileName, u"set", kShareCipherKey);
+    if (!chosen.empty())
+        lines.push_back(std::u16string(kShareCipherKey) + u"=" + chosen);
+    return platform::WriteAnsiLines(programFolder / kSettingsFileName, lines,
+                                    platform::kOrdinaryFileMode, error);
 }
 
 ShareCipher ReadShareCipher(const std::filesystem::path& programFolder) {

@@ -14,8 +14,9 @@ inline constexpr const char* kSettingsFileName = "settings.ini";
 // The configured key-store root; "" when none is configured.
 std::u16string ReadKeyChar(const std::filesystem::path& programFolder);
 
-// Replaces settings.ini with exactly "[set]" and "KeyChar=" + root. The old
-// file stays when the write fails; `error` then says why.
+// Replaces settings.ini with "[set]" and "KeyChar=" + root, and the stored
+// ShareCipher line when the user made that choice. The old file stays when
+// the write fails; `error` then says why.
 bool WriteKeyChar(const std::filesystem::path& programFolder, const std::u16string& root,
                   std::string* error = nullptr);
 

@@ -167,6 +167,25 @@ TEST(ProgramSettings, WritingTheShareCipherKeepsEveryOtherLine) {
     EXPECT_EQ(ReadKeyChar(tmp.path()), u"G");
 }
 
+TEST(ProgramSettings, MovingTheKeyStoreKeepsTheShareChoice) {
+    TempDir tmp;
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"[set]\r\nKeyChar=G\r\nShareCipher=strong\r\n",
+         "[set]\r\nKeyChar=H\r\nShareCipher=strong\r\n"},
+        {"[set]\r\nShareCipher=compatible\r\nKeyChar=G\r\n; note\r\n",
+         "[set]\r\nKeyChar=H\r\nShareCipher=compatible\r\n"},
+        {"[set]\r\nKeyChar=G\r\n", "[set]\r\nKeyChar=H\r\n"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(tmp / "settings.ini", c.before);
+        ASSERT_TRUE(WriteKeyChar(tmp.path(), u"H")) << c.before;
+        EXPECT_EQ(ReadBytes(tmp / "settings.ini"), c.after) << c.before;
+    }
+}
+
 TEST(ProgramSettings, AnUnreadableSettingsFileIsNotReplacedByTheShareCipher) {
     TempDir tmp;
     std::filesystem::create_directory(tmp / "settings.ini");
