@@ -1,6 +1,7 @@
 #include "AppFixture.h"
 
 #include <QFile>
+#include <QTimer>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -59,8 +60,16 @@ void AppFixture::SetUp() {
 }
 
 void AppFixture::TearDown() {
+    const bool ended = app_ && app_->Ended();
     app_.reset();
     ProcessEvents();
+    if (ended) {
+        // QCoreApplication::exit leaves a flag that makes every later local
+        // event loop (QSignalSpy::wait) return at once; only the end of an
+        // exec() clears it, so the next test in this process gets a clean one.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
     for (const auto& [name, value] : savedEnvironment_) {
         if (value)
             ::setenv(name.c_str(), value->c_str(), 1);
