@@ -414,8 +414,10 @@ int main(int argc, char** argv) {
             return false;
         }
         const platform::DataFolderChoice data = platform::ChooseDataFolder(opt.programFolder);
-        if (data.folder.empty())
-            return Fail(data.error + "; set HOME, or give --keys FIRST,SECOND");
+        if (data.folder.empty()) {
+            Fail(data.error + "; set HOME, or give --keys FIRST,SECOND");
+            return false;
+        }
         if (!data.error.empty())
             std::cerr << "velotan-cli: cannot prepare the data folder: " << data.error << "\n";
         engine.SetDataFolder(data.folder);
@@ -479,7 +481,7 @@ int main(int argc, char** argv) {
         engine.SecondKey = opt.keys->second;
     } else {
         if (!prepareUserFolders())
-            return *usageFailure;
+            return exitCode(1);
         if (!LoadOwnKeys(engine))
             return Fail(
                 "no key pair found: give --keys FIRST,SECOND, or create keys in the program");

@@ -524,9 +524,17 @@ TEST_F(CliTest, WithoutAHomeASharedFolderIsRefused) {
     CliRun r = RunCli({"encrypt", "--program-folder", shared.string()}, "abc");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("neither HOME nor XDG_DATA_HOME is set"), std::string::npos) << r.err;
+    // Refused there: the shared folder is never taken for the user's own.
+    EXPECT_EQ(r.err.find("no key pair found"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
     EXPECT_FALSE(fs::exists(shared / "settings.ini"));
     EXPECT_FALSE(fs::exists(shared / "mxsw"));
+    // The strong keys are looked for in the same folders.
+    r = RunCli({"strong-key", "--program-folder", shared.string()}, "");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("neither HOME nor XDG_DATA_HOME is set"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("no key store found"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
     // Keys given on the command line need no data folder.
     r = RunCli({"encrypt", "--keys", "7,3", "--program-folder", shared.string()}, "abc");
     EXPECT_EQ(r.exitCode, 0) << r.err;
