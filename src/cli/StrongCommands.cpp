@@ -16,12 +16,9 @@ namespace {
 using strong::RingStatus;
 namespace fs = std::filesystem;
 
-// A key text, a file of them or a post with the page's text around it: far
-// beyond any, and small enough to hold.
+// A key text or a file of them: far beyond any, and small enough to hold.
 constexpr size_t kMaxKeyInputBytes = 64 << 10;
 constexpr size_t kMaxKeyFileBytes = 1 << 20;
-// The longest post with a generous page of text around it.
-constexpr size_t kMaxPostInputBytes = 4 << 20;
 
 std::optional<strong::StrongKeyRing> LoadRing(const KeyStoreFinder& findStore,
                                               std::optional<fs::path>* folder = nullptr) {
@@ -112,10 +109,6 @@ int EncryptStrong(const std::optional<fs::path>& keyFile, const std::optional<fs
 
 int DecryptStrong(std::string_view input, const std::optional<fs::path>& keyFile,
                   const KeyStoreFinder& findStore) {
-    if (input.size() > kMaxPostInputBytes) {
-        return Fail("the input is longer than " + std::to_string(kMaxPostInputBytes) +
-                    " bytes: that is no strong post");
-    }
     std::vector<strong::StrongKey> keys;
     std::vector<std::string> whose;
     if (keyFile) {

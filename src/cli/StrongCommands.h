@@ -20,8 +20,9 @@ int EncryptStrong(const std::optional<std::filesystem::path>& keyFile,
                   const std::optional<std::filesystem::path>& qrFile,
                   const KeyStoreFinder& findStore);
 
-// Opens the strong post in `input` with the key texts in `keyFile` (one a
-// line), or every key the user holds. The mood goes to standard output, whose
+// Opens the strong post in `input` (standard input, already bounded by
+// decrypt) with the key texts in `keyFile` (one a line), or every key the
+// user holds. The mood goes to standard output, whose
 // key opened it to standard error; exit code 1 when no key opens it.
 int DecryptStrong(std::string_view input, const std::optional<std::filesystem::path>& keyFile,
                   const KeyStoreFinder& findStore);
