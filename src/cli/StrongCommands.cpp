@@ -1,5 +1,6 @@
 #include "StrongCommands.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,8 +21,7 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxKeyInputBytes = 64 << 10;
 constexpr size_t kMaxKeyFileBytes = 1 << 20;
 
-std::optional<strong::StrongKeyRing> LoadRing(const KeyStoreFinder& findStore,
-                                              std::optional<fs::path>* folder = nullptr) {
+std::optional<strong::StrongKeyRing> LoadRing(const KeyStoreFinder& findStore) {
     const auto store = findStore();
     if (!store)
         return std::nullopt;
@@ -30,8 +30,6 @@ std::optional<strong::StrongKeyRing> LoadRing(const KeyStoreFinder& findStore,
         Fail(strong::RingMessage(loaded.result));
         return std::nullopt;
     }
-    if (folder)
-        *folder = store;
     return std::move(loaded.ring);
 }
 
@@ -158,50 +156,58 @@ int StrongKeyCommand(StrongKeyAction action, bool replace, const KeyStoreFinder&
         if (!imported)
             return 1;
     }
-    std::optional<fs::path> store;
-    auto ring = LoadRing(findStore, &store);
-    if (!ring)
+    const auto store = findStore();
+    if (!store)
         return 1;
+    // The edits read the ring themselves: it is read once.
+    strong::StrongKeyRing ring;
     strong::RingResult result;
     if (action == StrongKeyAction::New) {
-        result = strong::SaveNewOwnKey(*store, strong::NewStrongKey(), replace, *ring);
+        result = strong::SaveNewOwnKey(*store, strong::NewStrongKey(), replace, ring);
         if (result.status == RingStatus::OwnKeyExists) {
             return Fail(strong::RingMessage(result) +
                         "\ngive --replace as well to make a new key; the old one is kept for "
                         "reading old posts");
         }
     } else if (action == StrongKeyAction::Import) {
-        result = strong::SaveImportedOwnKey(*store, *imported, *ring);
+        result = strong::SaveImportedOwnKey(*store, *imported, ring);
+    } else {
+        strong::LoadedRing loaded = strong::LoadKeyRing(*store);
+        ring = std::move(loaded.ring);
+        result = loaded.result;
     }
     if (result.status != RingStatus::Ok && result.status != RingStatus::Unchanged)
         return Fail(strong::RingMessage(result));
-    if (!ring->own)
+    if (!ring.own)
         return Fail(kNoOwnKey);
-    std::cout << strong::KeyText(*ring->own) << "\n";
+    std::cout << strong::KeyText(*ring.own) << "\n";
     return FlushOutput();
 }
 
 int FriendsCommand(std::string_view action, std::string_view name,
                    const KeyStoreFinder& findStore) {
+    if (action == "list") {
+        const auto ring = LoadRing(findStore);
+        if (!ring)
+            return 1;
+        for (const strong::Friend& f : ring->friends)
+            std::cout << f.name << "\n";
+        return FlushOutput();
+    }
     std::optional<strong::StrongKey> key;
     if (action == "add") {
         key = KeyFromInput();
         if (!key)
             return 1;
     }
-    std::optional<fs::path> store;
-    auto ring = LoadRing(findStore, &store);
-    if (!ring)
+    const auto store = findStore();
+    if (!store)
         return 1;
-    if (action == "list") {
-        for (const strong::Friend& f : ring->friends)
-            std::cout << f.name << "\n";
-        return FlushOutput();
-    }
-    const size_t before = ring->friends.size();
+    // The edits read the ring themselves: it is read once.
+    strong::StrongKeyRing ring;
     const strong::RingResult result = action == "add"
-                                          ? strong::SaveFriend(*store, name, *key, *ring)
-                                          : strong::SaveFriendRemoved(*store, name, *ring);
+                                          ? strong::SaveFriend(*store, name, *key, ring)
+                                          : strong::SaveFriendRemoved(*store, name, ring);
     if (result.status == RingStatus::Unchanged) {
         std::cerr << "velotan-cli: 「" << name << "」 already has this key\n";
         return 0;
@@ -210,8 +216,11 @@ int FriendsCommand(std::string_view action, std::string_view name,
         return Fail(strong::RingMessage(result));
     const std::string stored = strong::CleanFriendName(name).value_or(std::string(name));
     if (action == "add") {
+        // A friend who had a key keeps it as an earlier one; a new friend has none.
+        const auto added = std::find_if(ring.friends.begin(), ring.friends.end(),
+                                        [&](const strong::Friend& f) { return f.name == stored; });
         std::cerr << "velotan-cli: "
-                  << (ring->friends.size() > before
+                  << (added != ring.friends.end() && added->earlier.empty()
                           ? "added 「" + stored + "」"
                           : "「" + stored +
                                 "」 has a new key; the earlier one still reads their "

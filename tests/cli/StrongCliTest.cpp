@@ -96,6 +96,7 @@ TEST_F(StrongCliTest, APostGoesFromAFriendToMeAndNamesTheFriend) {
     KeyLine(Run("me", {"strong-key", "--new"}));
     CliRun r = Run("me", {"friends", "add", "小明"}, friendKey + "\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("added 「小明」"), std::string::npos) << r.err;
     EXPECT_EQ(Run("me", {"friends", "list"}).out, "小明\n");
 
     const std::string mood = "今天“很好”🙂\r\n第二行";
@@ -116,6 +117,16 @@ TEST_F(StrongCliTest, APostGoesFromAFriendToMeAndNamesTheFriend) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find("打不开"), std::string::npos) << r.err;
+
+    // The friend's new key joins the one I hold; the same key again changes nothing.
+    const std::string newKey = KeyLine(Run("friend", {"strong-key", "--new", "--replace"}));
+    r = Run("me", {"friends", "add", "小明"}, newKey);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("「小明」 has a new key"), std::string::npos) << r.err;
+    r = Run("me", {"friends", "add", "小明"}, newKey);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("already has this key"), std::string::npos) << r.err;
+    EXPECT_EQ(Run("me", {"friends", "list"}).out, "小明\n");
 
     // Removed, the friend's posts no longer open.
     r = Run("me", {"friends", "remove", "小明"});
