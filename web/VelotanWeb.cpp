@@ -226,8 +226,8 @@ EMSCRIPTEN_KEEPALIVE int velotan_strong_seal(const char16_t* mood, int moodLengt
         strong::SealPost(keys.keys.front(), encoding::Utf16ToUtf8(Text(mood, moodLength)));
     if (!post)
         return Reply("文本过长，无法加密！强加密的心情不能超过 " +
-                         std::to_string(strong::kMaxStrongMoodBytes) +
-                         " 个字节（UTF-8，约 32766 个汉字），请分段加密。",
+                         std::to_string(strong::kMaxStrongMoodBytes) + " 个字节（UTF-8，约 " +
+                         std::to_string(strong::kMaxStrongMoodChars) + " 个汉字），请分段加密。",
                      0);
     return Reply(*post, 1);
 }

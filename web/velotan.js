@@ -115,18 +115,15 @@
   }
 
   // A strong post, tried with every key of the key box; the page names the
-  // line whose key opened it.
+  // line whose key opened it. An empty or wrong key box is named by the
+  // core, as for 强加密.
   function strongDecode(started) {
-    if (box.strongkey.value.trim() === '') {
-      tell('decode', '请在强密钥框里输入密钥，每行一个！');
-      box.strongkey.focus();
-      return;
-    }
     var opened = core.strongOpen(box.post.value, box.strongkey.value);
     box.plain.textContent = opened.message === undefined ? opened.mood : '';
     box.plain.setAttribute('data-decode-ms', (performance.now() - started).toFixed(2));
     if (opened.message !== undefined) {
       tell('decode', opened.message);
+      box.strongkey.focus();
       return;
     }
     tell('decode', '解码完成：用强密钥框第 ' + opened.line + ' 行的密钥加密。' +

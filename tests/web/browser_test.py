@@ -418,6 +418,13 @@ def main():
                        and driver.find_element(By.ID, "decode-message").text != "",
                        "a strong post that no key opens shows nothing: %r"
                        % driver.find_element(By.ID, "decode-message").text)
+        set_value(driver, "strongkey", " \n ")
+        driver.find_element(By.ID, "decode").click()
+        failures.check("请在强密钥框里输入密钥" in driver.find_element(By.ID, "decode-message").text
+                       and driver.execute_script(
+                           "return document.activeElement.id") == "strongkey",
+                       "an empty strong key box is asked for: %r"
+                       % driver.find_element(By.ID, "decode-message").text)
 
         set_value(driver, "strongkey", friend + "\n" + stranger)
         set_value(driver, "mood", strong_mood)
