@@ -185,13 +185,7 @@ EMSCRIPTEN_KEEPALIVE int velotan_encrypt(const char16_t* plain, int length, int 
 // character travels. Into slot 0; returns how many were listed.
 EMSCRIPTEN_KEEPALIVE int velotan_unsupported(const char16_t* text, int length) {
     const cipher::UnsupportedScan scan = cipher::FindUnsupportedCharacters(Text(text, length), 10);
-    results[0].clear();
-    for (const auto& character : scan.characters)
-        results[0] += character + u" ";
-    if (scan.more)
-        results[0] += u"等";
-    else if (!results[0].empty())
-        results[0].pop_back();
+    results[0] = cipher::UnsupportedList(scan);
     return static_cast<int>(scan.characters.size());
 }
 

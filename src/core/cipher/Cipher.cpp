@@ -173,6 +173,15 @@ std::u16string SymbolsToDigits(std::u16string_view text) {
     return out;
 }
 
+std::u16string UnsupportedList(const UnsupportedScan& scan) {
+    std::u16string list;
+    for (const auto& character : scan.characters)
+        list += (list.empty() ? u"" : u" ") + character;
+    if (scan.more)
+        list += u" 等";
+    return list;
+}
+
 UnsupportedScan FindUnsupportedCharacters(std::u16string_view text, size_t limit) {
     UnsupportedScan scan;
     const std::vector<int16_t> values = encoding::AnsiValues(text);

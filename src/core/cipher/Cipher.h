@@ -50,6 +50,10 @@ struct UnsupportedScan {
 
 UnsupportedScan FindUnsupportedCharacters(std::u16string_view text, size_t limit);
 
+// The characters as the question before encrypting lists them: separated by
+// blanks, with "等" behind them when the text holds more.
+std::u16string UnsupportedList(const UnsupportedScan& scan);
+
 // Decrypts every cipher element that is followed by a separator (the last one,
 // the sentinel's, is never decoded). Cipher elements without a code-table
 // element decode with an offset of 0, as they do with a first key of 0.

@@ -141,12 +141,8 @@ bool Form1::AcceptUnsupportedCharacters(const std::u16string& text) {
     const cipher::UnsupportedScan scan = cipher::FindUnsupportedCharacters(text, 10);
     if (scan.characters.empty())
         return true;
-    QString list;
-    for (const auto& character : scan.characters)
-        list += QString::fromStdU16String(character) + QStringLiteral(" ");
-    if (scan.more)
-        list += QStringLiteral("等");
-    const QString question = QStringLiteral("文本中有本程序无法加密的字符：\r\n") + list.trimmed() +
+    const QString question = QStringLiteral("文本中有本程序无法加密的字符：\r\n") +
+                             QString::fromStdU16String(cipher::UnsupportedList(scan)) +
                              QStringLiteral(
                                  "\r\n加密后它们将变成“?”，收到的人看不到它们。"
                                  "\r\n是否继续加密？");

@@ -232,6 +232,7 @@ TEST(UnsupportedCharacters, FindsWhatCodePage936CannotCarryOnceEach) {
     UnsupportedScan scan = FindUnsupportedCharacters(u"开心😀，真的😀！€", 10);
     EXPECT_EQ(scan.characters, (std::vector<std::u16string>{u"😀", u"€"}));
     EXPECT_FALSE(scan.more);
+    EXPECT_EQ(UnsupportedList(scan), u"😀 €");
 
     // "?" itself, ASCII, GB2312 and GBK characters are carried.
     EXPECT_TRUE(FindUnsupportedCharacters(u"a?b\r\n你好，丂。", 10).characters.empty());
@@ -247,6 +248,8 @@ TEST(UnsupportedCharacters, FindsWhatCodePage936CannotCarryOnceEach) {
     EXPECT_EQ(scan.characters.size(), 10u);
     EXPECT_EQ(scan.characters.front(), std::u16string(1, 0xAC00));
     EXPECT_TRUE(scan.more);
+    EXPECT_EQ(UnsupportedList(scan).substr(UnsupportedList(scan).size() - 4),
+              std::u16string(1, 0xAC09) + u" 等");
 
     // What the check finds is exactly what encryption turns into "?".
     auto pair = Encrypt(u"😀", 1, 0, [] { return 1; });
