@@ -239,8 +239,7 @@ bool Form2::ConfirmNewKeys() {
                     PathText(*folder / cipher::kEarlierKeysFileName);
     }
     question += QStringLiteral("\r\n确定要生成新的随机密钥吗？");
-    return app_.Dlg().Show(question, platform::kRiskyQuestion, QStringLiteral("请确认！")) ==
-           platform::MsgResult::Yes;
+    return app_.Dlg().ConfirmRisky(question);
 }
 
 std::optional<int16_t> Form2::AskKey(const char16_t* prompt) {
