@@ -99,8 +99,7 @@ void App::SettleEditorText(std::u16string_view text) {
 bool App::ConfirmReplaceEditorText() {
     if (!EditorTextUnsaved())
         return true;
-    return dialogs_.Show(QString::fromUtf16(kReplaceUnsavedQuestion), platform::kRiskyQuestion,
-                         QStringLiteral("请确认！")) == platform::MsgResult::Yes;
+    return dialogs_.ConfirmRisky(QString::fromUtf16(kReplaceUnsavedQuestion));
 }
 
 ForLoad* App::StartLogin() {

@@ -43,6 +43,11 @@ class Dialogs : public platform::Messenger {
     platform::MsgResult Show(const QString& prompt, int style, const QString& title) {
         return MsgBox(prompt.toStdU16String(), style, title.toStdU16String());
     }
+    // A question whose safe answer is No, titled 请确认！; true on Yes.
+    bool ConfirmRisky(const QString& question) {
+        return Show(question, platform::kRiskyQuestion, QStringLiteral("请确认！")) ==
+               platform::MsgResult::Yes;
+    }
 };
 
 }  // namespace velotan::app

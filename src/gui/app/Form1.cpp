@@ -267,8 +267,7 @@ bool Form1::AcceptDocumentKeys(const std::u16string& codeTable) {
     const cipher::ModEncrypt& engine = app_.Cipher();
     if (cipher::KeysFitCodeTable(codeTable, engine.FirstKey, engine.SecondKey))
         return true;
-    return app_.Dlg().Show(Q(kDocumentKeysQuestion), platform::kRiskyQuestion,
-                           QStringLiteral("请确认！")) == platform::MsgResult::Yes;
+    return app_.Dlg().ConfirmRisky(Q(kDocumentKeysQuestion));
 }
 
 void Form1::cmdClear_Click() {

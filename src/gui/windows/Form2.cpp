@@ -239,8 +239,7 @@ bool Form2::ConfirmNewKeys() {
                     PathText(*folder / cipher::kEarlierKeysFileName);
     }
     question += QStringLiteral("\r\n确定要生成新的随机密钥吗？");
-    return app_.Dlg().Show(question, platform::kRiskyQuestion, QStringLiteral("请确认！")) ==
-           platform::MsgResult::Yes;
+    return app_.Dlg().ConfirmRisky(question);
 }
 
 std::optional<int16_t> Form2::AskKey(const char16_t* prompt) {
@@ -348,18 +347,18 @@ QString Form2::RelocatePrompt() const {
            Q(kRelocatePrompt).arg(QDir::toNativeSeparators(QDir::homePath()));
 }
 
-bool Form2::OfferKeyCopy(const QString& root, const platform::DriveMap& drives) {
+Form2::KeyCopy Form2::OfferKeyCopy(const QString& root, const platform::DriveMap& drives) {
     const cipher::ModEncrypt& engine = app_.Cipher();
     const auto from = engine.KeyStoreFolder();
     const auto newRoot = drives.RootFolder(root.toStdU16String());
     // Nothing to take along, or nowhere to put it yet (a stick not plugged in).
     if (!from || !platform::IsOrdinaryFile(*from / cipher::kKeyFileName) || !newRoot)
-        return true;
+        return KeyCopy::NotCopied;
     const fs::path to = *newRoot / "mxsw" / "encrypt";
     std::error_code ec;
     if (fs::equivalent(*from, to, ec) ||
         fs::exists(fs::symlink_status(to / cipher::kKeyFileName, ec)))
-        return true;
+        return KeyCopy::NotCopied;
     const QString question = QStringLiteral(
                                  "新位置还没有密钥文件。是否把现在的密钥复制过去？\r\n"
                                  "从：%1\r\n到：%2\r\n"
@@ -367,19 +366,17 @@ bool Form2::OfferKeyCopy(const QString& root, const platform::DriveMap& drives) 
                                  .arg(PathText(*from), PathText(to));
     if (app_.Dlg().Show(question, MsgStyle::kYesNo | MsgStyle::kQuestion,
                         QStringLiteral("请确认！")) != platform::MsgResult::Yes)
-        return true;
+        return KeyCopy::NotCopied;
     std::string error;
     if (!cipher::CopyKeyStore(*from, to, &error)) {
         Error(QStringLiteral("无法把密钥复制到新位置，settings.ini 没有更改：\r\n") + PathText(to) +
               QStringLiteral("\r\n") + ReasonText(error));
-        return false;
+        return KeyCopy::Failed;
     }
-    keysCopied_ = true;
-    return true;
+    return KeyCopy::Copied;
 }
 
 void Form2::Command1_Click() {
-    keysCopied_ = false;
     const auto answer = app_.Dlg().InputBox(RelocatePrompt(), Q(kProgramTitle), QString());
     if (!answer)
         return;
@@ -413,7 +410,8 @@ void Form2::Command1_Click() {
                       .arg(root));
             return;
     }
-    if (!OfferKeyCopy(root, drives))
+    const KeyCopy copy = OfferKeyCopy(root, drives);
+    if (copy == KeyCopy::Failed)
         return;
     std::string error;
     if (!cipher::WriteKeyChar(app_.DataFolder(), root.toStdU16String(), &error)) {
@@ -422,7 +420,7 @@ void Form2::Command1_Click() {
               ReasonText(error));
         return;
     }
-    app_.Dlg().Show(Q(keysCopied_ ? kRelocatedWithKeysMessage : kRelocatedMessage),
+    app_.Dlg().Show(Q(copy == KeyCopy::Copied ? kRelocatedWithKeysMessage : kRelocatedMessage),
                     MsgStyle::kInformation, QStringLiteral("提示"));
 }
 

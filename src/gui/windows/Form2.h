@@ -100,8 +100,9 @@ class Form2 : public app::WindowFrame {
     // The relocation prompt, with the current key store.
     QString RelocatePrompt() const;
     // When the new key store lacks the key file the current one has: offers
-    // to copy it there (default Yes). False when the copy failed.
-    bool OfferKeyCopy(const QString& root, const platform::DriveMap& drives);
+    // to copy it there (default Yes).
+    enum class KeyCopy { NotCopied, Copied, Failed };
+    KeyCopy OfferKeyCopy(const QString& root, const platform::DriveMap& drives);
     // The editor's colour, 0x00BBGGRR, where it has none of its own too.
     int32_t EditorColor() const;
 
@@ -113,7 +114,6 @@ class Form2 : public app::WindowFrame {
     QPointer<QWidget> ledWidget_;
     QPointer<QLabel> ledLabel_;
     bool ledTried_ = false;
-    bool keysCopied_ = false;
 };
 
 }  // namespace velotan::windows

@@ -136,8 +136,7 @@ std::optional<int16_t> Form3::KeyOf(QLineEdit* box, const char16_t* name) {
 bool Form3::KeysFitOrAccepted(int16_t first, int16_t second) {
     if (cipher::KeysFitCodeTable(txtText2->Text16(), first, second))
         return true;
-    if (app_.Dlg().Show(Q(kKeysDoNotFitQuestion), platform::kRiskyQuestion,
-                        QStringLiteral("请确认！")) == platform::MsgResult::Yes)
+    if (app_.Dlg().ConfirmRisky(Q(kKeysDoNotFitQuestion)))
         return true;
     // Most likely a mistyped key: the boxes stay for another try.
     txtText3->setFocus();

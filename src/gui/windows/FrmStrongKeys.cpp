@@ -1,7 +1,10 @@
 #include "FrmStrongKeys.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
@@ -14,12 +17,12 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 
 #include "app/App.h"
 #include "app/QtText.h"
 #include "app/Twips.h"
+#include "platform/AnsiTextFile.h"
 #include "qrcode/QrCode.h"
 #include "strong/StrongKey.h"
 #include "windows/QrCodeView.h"
@@ -402,14 +405,18 @@ void FrmStrongKeys::cmdSaveBackup_Click() {
     if (QFileInfo(chosen).suffix().isEmpty())
         chosen += QStringLiteral(".png");
     const QImage picture = StrongKeyBackupPicture(strong::KeyText(*held_.ring.own));
+    QByteArray png;
+    QBuffer buffer(&png);
+    std::string error = "cannot encode the picture as PNG";
     // Whole or not at all, and for the user's eyes only: it is the key.
-    QSaveFile file(chosen);
-    const bool saved = file.open(QIODevice::WriteOnly) &&
-                       file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                       picture.save(&file, "PNG") && file.commit();
+    const bool saved =
+        buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") &&
+        platform::WriteFileAtomic(std::filesystem::path(QFile::encodeName(chosen).toStdString()),
+                                  std::string_view(png.constData(), png.size()),
+                                  platform::kPrivateFileMode, &error);
     if (!saved) {
         Error(QStringLiteral("无法保存纸质备份：\r\n") + chosen + QStringLiteral("\r\n") +
-              file.errorString());
+              app::ReasonText(error));
         return;
     }
     lblStatus->setText(QStringLiteral("纸质备份已保存。请打印出来，像保管钥匙一样保管它。"));

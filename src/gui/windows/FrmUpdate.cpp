@@ -48,7 +48,8 @@ int64_t Percent(int32_t downloaded, int32_t fileSize) {
 
 }  // namespace
 
-FrmUpdate::FrmUpdate(app::App& app) : WindowFrame(app, "FrmUpdate") {
+FrmUpdate::FrmUpdate(app::App& app)
+    : WindowFrame(app, "FrmUpdate"), launcher(platform::StartProgram) {
     setWindowTitle(Q(kUpdateCaption));
 
     SkinLabel3 = new SkinLabel(Q(u"以下是您计算机上安装的澄川过滤专家的相关版本信息："),
@@ -228,8 +229,7 @@ void FrmUpdate::Command1_Click() {
 }
 
 void FrmUpdate::RunCheck() {
-    UpdateCheck check(UpdateCheck::Through(Cdf),
-                      launcher ? launcher : UpdateCheck::Launcher(platform::StartProgram));
+    UpdateCheck check(UpdateCheck::Through(Cdf), launcher);
     check.onListArrived = [this] { SkinLabel1->setText(Q(kListDoneText)); };
     check.onListText = [this](const std::u16string& joined) {
         LblImportantUpdate->setText(QString::fromStdU16String(joined));

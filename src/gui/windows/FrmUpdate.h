@@ -63,7 +63,8 @@ class FrmUpdate : public app::WindowFrame {
     static FrmUpdate* Open(app::App& app);
 
     Cls_DownLoad Cdf;
-    // Starts the checked installer; tests watch what it is given.
+    // Starts the checked installer (platform::StartProgram); tests watch
+    // what it is given.
     UpdateCheck::Launcher launcher;
 
     app::SkinLabel* SkinLabel3 = nullptr;
