@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ModReadFromIni.h"
+#include "NumberText.h"
 #include "platform/AnsiTextFile.h"
 
 namespace velotan::cipher {
@@ -13,15 +14,6 @@ namespace {
 
 constexpr std::u16string_view kStrongValue = u"strong";
 constexpr std::u16string_view kCompatibleValue = u"compatible";
-
-std::u16string_view Trimmed(std::u16string_view text) {
-    const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 // ASCII letters compare without regard to case, as the INI reader matches.
 bool SameName(std::u16string_view a, std::u16string_view b) {
@@ -33,18 +25,19 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 
 // The section a "[name]" line opens; nullopt for any other line.
 std::optional<std::u16string_view> SectionOf(std::u16string_view line) {
-    line = Trimmed(line);
+    line = TrimBlanks(line, Blanks::SpaceTab);
     if (line.size() < 2 || line.front() != u'[')
         return std::nullopt;
     const size_t close = line.find(u']');
     if (close == std::u16string_view::npos)
         return std::nullopt;
-    return Trimmed(line.substr(1, close - 1));
+    return TrimBlanks(line.substr(1, close - 1), Blanks::SpaceTab);
 }
 
 bool HoldsKey(std::u16string_view line, std::u16string_view key) {
     const size_t equals = line.find(u'=');
-    return equals != std::u16string_view::npos && SameName(Trimmed(line.substr(0, equals)), key);
+    return equals != std::u16string_view::npos &&
+           SameName(TrimBlanks(line.substr(0, equals), Blanks::SpaceTab), key);
 }
 
 }  // namespace
@@ -106,7 +99,7 @@ bool WriteShareCipher(const std::filesystem::path& programFolder, ShareCipher ci
         if (HoldsKey(lines[i], kShareCipherKey)) {
             lines[i] = entry;
             replaced = true;
-        } else if (!Trimmed(lines[i]).empty()) {
+        } else if (!TrimBlanks(lines[i], Blanks::SpaceTab).empty()) {
             sectionEnd = i + 1;
         }
     }

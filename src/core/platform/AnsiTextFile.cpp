@@ -116,6 +116,18 @@ std::optional<std::vector<std::u16string>> ReadAnsiLines(const std::filesystem::
     return lines;
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
 bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
                      std::string* error) {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
@@ -136,18 +148,8 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes, 
         ::unlink(tmp.c_str());
         return false;
     };
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail("cannot write");
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
+    if (!WriteAll(fd, bytes))
+        return fail("cannot write");
     if (::fsync(fd) != 0)
         return fail("cannot flush");
     if (::close(fd) != 0) {

@@ -35,6 +35,10 @@ inline constexpr mode_t kOrdinaryFileMode = 0666;
 // Keys and the password database: for the user's eyes only.
 inline constexpr mode_t kPrivateFileMode = 0600;
 
+// Writes all of `bytes` to the open `fd`, however the kernel splits the
+// write; false (errno set) when it fails.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk,
 // renames it over `path` and syncs the folder, so that the new name survives
 // a pulled stick or a power cut. The file gets `mode` narrowed by the umask.

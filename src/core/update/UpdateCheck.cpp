@@ -100,19 +100,6 @@ class FileDescriptor {
     int fd_;
 };
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The copy of the installer that is checked and run: a fresh folder made by
 // mkdtemp (0700) in the data folder, holding the file, open for reading.
 // It goes again unless Keep() is called.
@@ -153,7 +140,8 @@ class StagedInstaller {
                 return Fail(error, source);
             if (n == 0)
                 break;
-            if (!WriteAll(fd_.get(), buffer.data(), static_cast<size_t>(n)))
+            if (!platform::WriteAll(fd_.get(),
+                                    std::string_view(buffer.data(), static_cast<size_t>(n))))
                 return Fail(error, file_);
         }
         if (::fsync(fd_.get()) != 0 || ::fchmod(fd_.get(), 0700) != 0)
